@@ -1,0 +1,154 @@
+#include "format/engine_util.h"
+
+#include <stdarg.h>
+
+#include "format/text.h"
+
+namespace pvx {
+
+uint8_t g_copy_buffer[kChunk];
+
+namespace {
+constexpr size_t kMessageCap = 2048;
+}
+
+void Tell(Platform& p, Msg id, ...) {
+  char text[kMessageCap];
+  va_list args;
+  va_start(args, id);
+  FormatV(text, sizeof text, Text(p.Language(), id), args);
+  va_end(args);
+  p.Notify(text);
+}
+
+bool Ask(Platform& p, Msg id, ...) {
+  char text[kMessageCap];
+  va_list args;
+  va_start(args, id);
+  FormatV(text, sizeof text, Text(p.Language(), id), args);
+  va_end(args);
+  return p.Confirm(text);
+}
+
+void Blame(Failure* f, Platform& p, Msg id, ...) {
+  if (!f) return;
+  va_list args;
+  va_start(args, id);
+  FormatV(f->text, sizeof f->text, Text(p.Language(), id), args);
+  va_end(args);
+}
+
+void Printable(const char* text, char* out, size_t cap) {
+  StrCopy(out, cap, text);
+  for (char* c = out; *c; ++c)
+    if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7F) *c = '?';
+}
+
+EngineScope::~EngineScope() {
+  if (progress_) p_.ProgressDestroy();
+  p_.Close(piece);
+  p_.Close(input);
+  p_.Close(output);
+}
+
+bool EngineScope::ShowProgress() {
+  progress_ = p_.ProgressCreate();
+  if (!progress_) Tell(p_, kMsgNoProgressWindow);
+  return progress_;
+}
+
+CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
+                   FileHandle out, uint32_t count, Counts* c, Failure* io) {
+  while (count != 0) {
+    uint32_t n = count < kChunk ? count : kChunk;
+    uint32_t got = 0;
+    if (!p.Copy(in, out, g_copy_buffer, n, &got, io)) return CopyEnd::kIoFailure;
+    if (got == 0) {
+      Blame(io, p, kMsgEndedEarly, in_path);
+      return CopyEnd::kIoFailure;
+    }
+    count -= got;
+    c->remaining -= got;
+    c->done += got;
+    p.ProgressPos(ProgressPosition(c->done, c->total));
+    if (p.ProgressCheckCancel()) return CopyEnd::kCancelled;
+  }
+  return CopyEnd::kCopied;
+}
+
+bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,
+                  const char* piece, char* out, size_t cap) {
+  char local[kNameCap];
+  if (!p.FromHeaderName(h.file_name, local, sizeof local)) {
+    Tell(p, kMsgBadHeaderName, piece);
+    return false;
+  }
+  out[0] = 0;
+  if (!h.name_is_whole) StrCopy(out, cap, prefix);
+  if (!StrAppend(out, cap, local)) {
+    Tell(p, kMsgPathTooLong, local);
+    return false;
+  }
+  if (!IsSafeFileName(out)) {
+    char shown[kNameCap];
+    Printable(out, shown, sizeof shown);
+    Tell(p, kMsgUnsafeName, piece, shown);
+    return false;
+  }
+  return true;
+}
+
+bool HeaderSizeFits(const PieceHeader& h, uint64_t bytes_from_header) {
+  return h.header_size >= kHeaderSize && h.header_size <= bytes_from_header;
+}
+
+FileHandle OpenOutput(Platform& p, const char* path, FileHandle first,
+                      const char* folder, const char* base, int first_k) {
+  Failure why;
+  FileHandle out = p.OpenWrite(path, &why);
+  if (!out) {
+    p.Notify(why.text);
+    return nullptr;
+  }
+  bool is_input = p.SameFile(out, first);
+  char name[kNameCap];
+  char piece_path[kPathCap];
+  for (int k = first_k; !is_input; ++k) {
+    if (!PieceName(name, sizeof name, base, k) ||
+        !StrCopy(piece_path, sizeof piece_path, folder) ||
+        !StrAppend(piece_path, sizeof piece_path, name) ||
+        !p.Exists(piece_path))
+      break;
+    FileHandle piece = p.OpenRead(piece_path, &why);
+    is_input = piece && p.SameFile(out, piece);
+    p.Close(piece);
+  }
+  if (is_input) {
+    p.Close(out);
+    Tell(p, kMsgIsInput, path);
+    return nullptr;
+  }
+  if (!p.Truncate(out, &why)) {
+    p.Close(out);
+    p.Notify(why.text);
+    return nullptr;
+  }
+  return out;
+}
+
+void FinishAndWait(Platform& p, const char* text, bool button_first) {
+  if (button_first) p.ProgressItemText(kProgressButton, "OK");
+  p.ProgressItemText(kProgressPercent, text);
+  if (!button_first) p.ProgressItemText(kProgressButton, "OK");
+  while (!p.ProgressCheckCancel()) {
+  }
+}
+
+bool JoinPath(Platform& p, char* out, size_t cap, const char* folder,
+              const char* name) {
+  if (StrCopy(out, cap, folder) && StrAppend(out, cap, name)) return true;
+  Tell(p, kMsgPathTooLong, name);
+  return false;
+}
+
+}  // namespace pvx

@@ -1,0 +1,83 @@
+// What the three engines share: messages through the platform, the scope
+// that closes files and the progress window on every way out, the chunked
+// copy, and the guarded opening of an output file.
+#pragma once
+
+#include <stdint.h>
+
+#include "format/messages.h"
+#include "format/piece_format.h"
+#include "platform/platform.h"
+
+namespace pvx {
+
+// Formats catalogue text id and shows it as a notice.
+void Tell(Platform& p, Msg id, ...);
+// Formats catalogue text id and asks it as an OK/Cancel question.
+bool Ask(Platform& p, Msg id, ...);
+// Formats catalogue text id into a failure text.
+void Blame(Failure* f, Platform& p, Msg id, ...);
+// Copies text for display, with control characters shown as '?'.
+void Printable(const char* text, char* out, size_t cap);
+
+// Owns what an engine opened; closes it all when the engine returns.
+class EngineScope {
+ public:
+  explicit EngineScope(Platform& p) : p_(p) {}
+  ~EngineScope();
+  // Shows the progress window; on failure tells the user.
+  bool ShowProgress();
+  FileHandle input = nullptr;   // the source, or the piece being read
+  FileHandle piece = nullptr;   // the piece being written (cut)
+  FileHandle output = nullptr;  // the joined output
+
+ private:
+  Platform& p_;
+  bool progress_ = false;
+};
+
+// Byte counts of one operation.
+struct Counts {
+  uint32_t remaining;  // source bytes still to come (wraps on overrun)
+  uint64_t done;       // bytes processed, for the bar
+  uint64_t total;      // bytes to process, for the bar
+};
+
+enum class CopyEnd { kCopied, kCancelled, kIoFailure };
+
+// Copies count bytes from in to out in chunks of at most 32768 bytes,
+// moving the bar and checking Cancel after each chunk. A read that ends
+// early is a failure naming in_path.
+CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
+                   FileHandle out, uint32_t count, Counts* c, Failure* io);
+
+// The output name a header asks for: FileName in the local encoding, after
+// prefix when NameIsWhole is 0. Tells the user and returns false when the
+// name is not valid or not a plain file name. piece names the piece in the
+// message.
+bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,
+                  const char* piece, char* out, size_t cap);
+
+// Checks a header's HeaderSize against the bytes the piece holds after the
+// point where the header starts. False when it cannot be a header.
+bool HeaderSizeFits(const PieceHeader& h, uint64_t bytes_from_header);
+
+// Opens the output for writing and empties it, unless it is one of the
+// files being read: the open piece or the stub's own file (first), or any
+// existing piece folder + "<base>.cNN" from piece first_k on. Tells the
+// user and returns null on failure.
+FileHandle OpenOutput(Platform& p, const char* path, FileHandle first,
+                      const char* folder, const char* base, int first_k);
+
+// The closing report: button "OK" and the text, in the given order, then
+// waits for the button.
+void FinishAndWait(Platform& p, const char* text, bool button_first);
+
+// folder + name into out; tells the user when it does not fit.
+bool JoinPath(Platform& p, char* out, size_t cap, const char* folder,
+              const char* name);
+
+// The buffer all engines copy through.
+extern uint8_t g_copy_buffer[kChunk];
+
+}  // namespace pvx

@@ -1,0 +1,34 @@
+// The three engines. Each runs to its end inside the caller, shows its own
+// notices, questions and progress through the platform, and returns:
+//   kDone       the work is complete and the user acknowledged it;
+//   kFailed     refused, failed (already told to the user) or cancelled;
+//   kIoFailure  a read or write failed during the copy; *io says which file
+//               and why, and the front end reports it. Output written so far
+//               stays on disk.
+#pragma once
+
+#include <stdint.h>
+
+#include "platform/platform.h"
+
+namespace pvx {
+
+enum EngineResult { kFailed = 0, kDone = 1, kIoFailure = 2 };
+
+// Cuts source into a piece set in destination (empty: the source's folder;
+// otherwise ending in the separator).
+int CutFile(Platform& p, uint32_t piece_size, const char* source,
+            const char* destination, bool self_join, bool pause, Failure* io);
+
+// Joins the plain set that path selects (any file with the set's base name)
+// into destination (empty: the folder of path).
+int JoinFile(Platform& p, const char* path, const char* destination,
+             bool pause, Failure* io);
+
+// Rebuilds the source from a self-joining piece 0 at self_path, whose header
+// starts at stub_image_size, and the pieces named after it in its folder.
+// destination empty: the folder of self_path; a missing separator is added.
+int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
+             const char* destination, Failure* io);
+
+}  // namespace pvx

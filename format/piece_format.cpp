@@ -1,0 +1,190 @@
+#include "format/piece_format.h"
+
+#include "format/text.h"
+
+namespace pvx {
+
+const char kMagic[8] = {'@', 'P', 'A', 'R', 'V', 'E', 'X', ' '};
+
+namespace {
+
+uint16_t Get16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t Get32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+void Put16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+bool BuildPieceHeader(uint8_t out[kHeaderSize], const char* cp932_name,
+                      uint32_t source_size) {
+  MemZero(out, kHeaderSize);
+  size_t len = StrLen(cp932_name);
+  if (len >= kHeaderNameCap) return false;
+  MemCopy(out, kMagic, 8);
+  Put16(out + 8, static_cast<uint16_t>(kHeaderSize));
+  out[10] = 2;
+  out[11] = 1;  // NameIsWhole
+  out[12] = 0xFF;
+  Put32(out + 16, source_size);
+  MemCopy(out + 20, cp932_name, len + 1);
+  return true;
+}
+
+bool ParsePieceHeader(const uint8_t bytes[kHeaderSize], PieceHeader* out) {
+  if (!MemEqual(bytes, kMagic, 8)) return false;
+  out->header_size = Get16(bytes + 8);
+  out->name_is_whole = bytes[11];
+  out->source_size = Get32(bytes + 16);
+  MemCopy(out->file_name, bytes + 20, kHeaderNameCap);
+  out->file_name[kHeaderNameCap - 1] = 0;  // a name without its NUL ends here
+  return true;
+}
+
+bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,
+                      uint32_t source_size, Failure* why) {
+  uint8_t bytes[kHeaderSize];
+  if (!BuildPieceHeader(bytes, cp932_name, source_size)) return false;
+  return p.Write(f, bytes, kHeaderSize, why);
+}
+
+HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
+                           Failure* why) {
+  uint8_t bytes[kHeaderSize];
+  uint32_t have = 0;
+  while (have < kHeaderSize) {
+    uint32_t got = 0;
+    if (!p.Read(f, bytes + have, kHeaderSize - have, &got, why))
+      return HeaderRead::kIoError;
+    if (got == 0) return HeaderRead::kNotPieceSet;
+    have += got;
+  }
+  return ParsePieceHeader(bytes, out) ? HeaderRead::kOk
+                                      : HeaderRead::kNotPieceSet;
+}
+
+uint32_t StubImageSize(const uint8_t* image, uint32_t length) {
+  if (image == nullptr || length < 0x40) return 0;
+  uint64_t pe = Get16(image + 0x3C);
+  if (pe + 8 > length) return 0;
+  uint32_t sections = Get16(image + pe + 6);
+  uint64_t table = pe + 248;  // signature, file header, PE32 optional header
+  uint32_t counted = 1;       // entry 0
+  uint64_t entry = 0;
+  uint32_t index = 0;
+  do {
+    ++index;
+    entry = table + static_cast<uint64_t>(index) * 40;
+    if (entry + 40 > length) return 0;
+    if (image[entry] == '.') ++counted;
+  } while (sections > counted);
+  uint64_t end =
+      static_cast<uint64_t>(Get32(image + entry + 20)) + Get32(image + entry + 16);
+  if (end > 0xFFFFFFFFu) return 0;
+  return static_cast<uint32_t>(end);
+}
+
+bool SplitPath(const char* path, PathParts* out, char sep) {
+  out->folder[0] = out->name[0] = out->base[0] = out->ext[0] = 0;
+  size_t len = StrLen(path);
+  if (len >= kPathCap) return false;
+  size_t name_start = 0;
+  for (size_t i = 0; i < len; ++i)
+    if (path[i] == sep) name_start = i + 1;
+  MemCopy(out->folder, path, name_start);
+  out->folder[name_start] = 0;
+  StrCopy(out->name, kPathCap, path + name_start);
+  size_t name_len = len - name_start;
+  size_t dot = name_len;
+  for (size_t i = 0; i < name_len; ++i)
+    if (out->name[i] == '.') dot = i;
+  StrCopy(out->ext, kPathCap, out->name + dot);
+  MemCopy(out->base, out->name, dot);
+  out->base[dot] = 0;
+  return true;
+}
+
+bool CreateFolderChain(Platform& p, const char* path, char sep) {
+  char buf[kPathCap];
+  if (!StrCopy(buf, sizeof buf, path) || buf[0] == 0) return false;
+  size_t n = StrLen(buf);
+  size_t i = 0;
+  for (;;) {
+    while (i < n && buf[i] != sep) ++i;
+    char saved = buf[i];
+    buf[i] = 0;
+    // An empty prefix is the root of an absolute path (or a doubled
+    // separator): there is nothing to create there.
+    if (buf[0] != 0 && !(i > 0 && buf[i - 1] == sep) && !p.IsFolder(buf)) {
+      if (!p.MakeFolder(buf) && !p.IsFolder(buf)) return false;
+    }
+    buf[i] = saved;
+    if (i >= n) return true;
+    ++i;
+    if (i >= n) return true;
+  }
+}
+
+void GroupDigits(const char* digits, char* out, size_t cap) {
+  size_t n = StrLen(digits);
+  size_t r = n % 3;
+  size_t o = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (i >= r && (i - r) % 3 == 0 && i != 0) {
+      if (o + 1 < cap) out[o++] = ',';
+    }
+    if (o + 1 < cap) out[o++] = digits[i];
+  }
+  if (cap) out[o < cap ? o : cap - 1] = 0;
+}
+
+void KilobyteText(uint32_t bytes, char* out, size_t cap) {
+  char digits[16];
+  Format(digits, sizeof digits, "%u", bytes >> 10);
+  GroupDigits(digits, out, cap);
+}
+
+bool PieceName(char* out, size_t cap, const char* base, int k) {
+  return Format(out, cap, "%s.c%02d", base, k);
+}
+
+bool SelfJoinBase(char* out, size_t cap, const char* base) {
+  if (!StrCopy(out, cap, "_s") || !StrAppend(out, cap, base)) return false;
+  char c = out[2];
+  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+    out[2] = static_cast<char>(c & ~0x20);
+  return true;
+}
+
+bool IsSafeFileName(const char* name) {
+  if (name[0] == 0) return false;
+  if (StrCompare(name, ".") == 0 || StrCompare(name, "..") == 0) return false;
+  for (const unsigned char* c = reinterpret_cast<const unsigned char*>(name);
+       *c; ++c) {
+    if (*c < 0x20 || *c == 0x7F || *c == '\\' || *c == '/' || *c == ':')
+      return false;
+  }
+  return true;
+}
+
+int ProgressPosition(uint64_t done, uint64_t total) {
+  if (total == 0) return 0;
+  double pos = static_cast<double>(done) / static_cast<double>(total) * 65535.0;
+  if (pos >= 2147483647.0) return 2147483647;
+  return static_cast<int>(pos);
+}
+
+}  // namespace pvx

@@ -1,0 +1,110 @@
+// The one interface the engines (cut, join, self-join) call.
+//
+// Every method says in one line how it fails. Failures that the user must
+// see carry a Failure text that names the file and the cause. Engines never
+// touch the OS directly, so they run the same on POSIX, on Win32, inside the
+// tiny stub program and over the scripted fakes of the tests.
+//
+// This header is compiled into the CRT-free stub: no standard library here.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace pvx {
+
+// An open file. Each platform decides what it points at.
+struct FileTag;
+typedef FileTag* FileHandle;
+
+// What went wrong, as the user reads it: "<file>: <cause>".
+struct Failure {
+  char text[1024];
+};
+
+enum class Lang { kEnglish, kJapanese };
+
+// Controls of the progress window that engines write to directly.
+enum ProgressItem { kProgressButton = 2, kProgressPercent = 1004 };
+
+class Platform {
+ public:
+  // ---- files --------------------------------------------------------------
+  // Opens an existing file for reading. Null on failure, with *why set.
+  virtual FileHandle OpenRead(const char* path, Failure* why) = 0;
+  // Opens a file to be cut: for reading, closed to writers where the OS can.
+  // Null on failure, with *why set.
+  virtual FileHandle OpenSource(const char* path, Failure* why) = 0;
+  // Opens a file for writing at offset 0, creating it when missing; never
+  // empties it (see Truncate). Null on failure, with *why set.
+  virtual FileHandle OpenWrite(const char* path, Failure* why) = 0;
+  // Empties an open file. False on failure, with *why set.
+  virtual bool Truncate(FileHandle f, Failure* why) = 0;
+  // Length of an open file in bytes. False on failure, with *why set.
+  virtual bool Length(FileHandle f, uint64_t* length, Failure* why) = 0;
+  // Moves the read position to offset from the start. False + *why.
+  virtual bool Seek(FileHandle f, uint64_t offset, Failure* why) = 0;
+  // Reads up to n bytes; *got is 0 only at end of file. False + *why on an
+  // I/O error.
+  virtual bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
+                    Failure* why) = 0;
+  // Writes all n bytes. False + *why (a full disk, an I/O error).
+  virtual bool Write(FileHandle f, const void* buf, uint32_t n,
+                     Failure* why) = 0;
+  // Moves up to n bytes from src to dst, through buf unless the platform has
+  // a faster way. *got is what was read from src (0 at its end). False + *why
+  // names whichever file failed.
+  virtual bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
+                    uint32_t* got, Failure* why);
+  // True when both handles are open on one and the same file.
+  virtual bool SameFile(FileHandle a, FileHandle b) = 0;
+  // Closes the file; null is ignored. Never fails.
+  virtual void Close(FileHandle f) = 0;
+
+  // ---- names and folders --------------------------------------------------
+  // True when a file or a folder of that name exists.
+  virtual bool Exists(const char* path) = 0;
+  // True when path names an existing folder.
+  virtual bool IsFolder(const char* path) = 0;
+  // Creates one folder. False when it cannot.
+  virtual bool MakeFolder(const char* path) = 0;
+  // A local (UTF-8) file name to the header's code page 932 bytes,
+  // NUL-terminated. False when the name has no code page 932 form or the
+  // result does not fit in cap bytes.
+  virtual bool ToHeaderName(const char* name, char* out, size_t cap) = 0;
+  // The header's code page 932 bytes to a local (UTF-8) name. False when the
+  // bytes are not valid code page 932 or the result does not fit.
+  virtual bool FromHeaderName(const char* raw, char* out, size_t cap) = 0;
+  // The stub program that heads a self-joining piece 0. False when this
+  // program carries none.
+  virtual bool StubImage(const uint8_t** image, uint32_t* length) = 0;
+
+  // ---- the user -----------------------------------------------------------
+  virtual Lang Language() = 0;
+  // A notice the user acknowledges (OK). Never fails.
+  virtual void Notify(const char* text) = 0;
+  // A question answered OK (true) or Cancel (false).
+  virtual bool Confirm(const char* text) = 0;
+  // Asks for the next disk and waits until the user says it is in.
+  virtual void AwaitDisk(const char* text) = 0;
+
+  // ---- the progress window ------------------------------------------------
+  // Shows the window and disables the main window. False when it cannot be
+  // shown; nothing is then disabled.
+  virtual bool ProgressCreate() = 0;
+  virtual void ProgressCaption(const char* text) = 0;
+  virtual void ProgressLabel(const char* text) = 0;
+  // Position in 0..65535 (more when an operation overruns its plan).
+  virtual void ProgressPos(int pos) = 0;
+  // True once for every press of Cancel (or Esc) since the last call.
+  virtual bool ProgressCheckCancel() = 0;
+  // Sets the text of control kProgressButton or kProgressPercent.
+  virtual void ProgressItemText(int item, const char* text) = 0;
+  // Closes the window and enables the main window again. Safe to repeat.
+  virtual void ProgressDestroy() = 0;
+
+ protected:
+  ~Platform() {}
+};
+
+}  // namespace pvx

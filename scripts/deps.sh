@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a fresh Debian 12 machine.
+# As root it uses apt-get; otherwise it only reports what is missing.
+#   deps.sh build   compilers, CMake, GoogleTest, CLI11, mingw
+#   deps.sh test    the above, plus clang (fuzzing, sanitizers), Wine, Xvfb,
+#                   Japanese fonts and imagemagick (screenshots)
+set -euo pipefail
+what=${1:-build}
+
+pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev g++-mingw-w64-i686)
+if [ "$what" = test ]; then
+  pkgs+=(clang libclang-rt-14-dev xvfb xauth x11-utils fonts-ipafont-gothic imagemagick)
+fi
+
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+need_wine=0
+if [ "$what" = test ]; then
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || need_wine=1
+  command -v wine >/dev/null 2>&1 || need_wine=1
+fi
+
+if [ ${#missing[@]} -eq 0 ] && [ $need_wine -eq 0 ]; then
+  exit 0
+fi
+if [ "$(id -u)" -ne 0 ]; then
+  echo "deps.sh: missing packages (run as root to install): ${missing[*]} $([ $need_wine = 1 ] && echo wine wine32:i386)" >&2
+  exit 0
+fi
+export DEBIAN_FRONTEND=noninteractive
+if [ $need_wine -eq 1 ]; then
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+fi
+apt-get update -q
+[ ${#missing[@]} -eq 0 ] || apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ $need_wine -eq 1 ]; then
+  apt-get install -y -q wine wine32:i386
+fi

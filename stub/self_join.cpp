@@ -1,0 +1,132 @@
+// Rebuilding the source from a self-joining piece 0 (the stub program with
+// the header and the first data behind it) and the pieces named after it.
+#include "format/engine_util.h"
+#include "format/engines.h"
+#include "format/text.h"
+
+namespace pvx {
+
+int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
+             const char* destination, Failure* io) {
+  PathParts own;
+  if (!SplitPath(self_path, &own)) {
+    Tell(p, kMsgPathTooLong, self_path);
+    return kFailed;
+  }
+  char out_folder[kPathCap];
+  const char sep[2] = {kNativeSep, 0};
+  if (destination[0] == 0) {
+    StrCopy(out_folder, sizeof out_folder, own.folder);
+  } else if (!StrCopy(out_folder, sizeof out_folder, destination) ||
+             (out_folder[StrLen(out_folder) - 1] != kNativeSep &&
+              !StrAppend(out_folder, sizeof out_folder, sep))) {
+    Tell(p, kMsgPathTooLong, destination);
+    return kFailed;
+  }
+  if (out_folder[0]) CreateFolderChain(p, out_folder);
+
+  EngineScope scope(p);
+  if (!scope.ShowProgress()) return kFailed;
+  p.ProgressLabel(own.name);
+
+  Counts c = {0, 0, 0};
+  char text[kPathCap + 64];
+  char piece_name[kPathCap];
+  char piece_path[kPathCap];
+  char out_name[kPathCap];
+  Failure why;
+  int k = 0;
+  do {
+    uint64_t length = 0;
+    uint32_t piece_left = 0;
+    if (k == 0) {
+      StrCopy(piece_name, sizeof piece_name, own.name);
+      StrCopy(piece_path, sizeof piece_path, self_path);
+      scope.input = p.OpenRead(self_path, &why);
+      if (!scope.input) {
+        Tell(p, kMsgOpenFailed, own.name);
+        return kFailed;
+      }
+      if (!p.Length(scope.input, &length, io)) return kIoFailure;
+      if (length > 0xFFFFFFFFu) {
+        Tell(p, kMsgTooLarge, own.name);
+        return kFailed;
+      }
+      PieceHeader h;
+      HeaderRead read = HeaderRead::kNotPieceSet;
+      if (stub_image_size < length) {
+        if (!p.Seek(scope.input, stub_image_size, io)) return kIoFailure;
+        read = ReadPieceHeader(p, scope.input, &h, io);
+      }
+      if (read == HeaderRead::kIoError) return kIoFailure;
+      if (read == HeaderRead::kNotPieceSet ||
+          !HeaderSizeFits(h, length - stub_image_size)) {
+        Tell(p, kMsgNotPieceSet, own.name);
+        return kFailed;
+      }
+      if (!OutputNameOf(p, h, own.base, own.name, out_name, sizeof out_name))
+        return kFailed;
+      if (h.header_size != kHeaderSize &&
+          !p.Seek(scope.input, uint64_t{stub_image_size} + h.header_size, io))
+        return kIoFailure;
+      piece_left = static_cast<uint32_t>(length) - stub_image_size -
+                   h.header_size;
+      c.remaining = h.source_size;
+      c.done = uint64_t{stub_image_size} + h.header_size;
+      c.total = c.done + h.source_size;
+
+      char out_path[kPathCap];
+      if (!JoinPath(p, out_path, sizeof out_path, out_folder, out_name))
+        return kFailed;
+      if (p.Exists(out_path) && !Ask(p, kMsgOverwriteStub, out_name))
+        return kFailed;
+      scope.output =
+          OpenOutput(p, out_path, scope.input, own.folder, own.base, 1);
+      if (!scope.output) return kFailed;
+      Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), out_name,
+             static_cast<int>(c.total >> 10));
+      p.ProgressCaption(text);
+    } else {
+      if (!PieceName(piece_name, sizeof piece_name, own.base, k) ||
+          !JoinPath(p, piece_path, sizeof piece_path, own.folder, piece_name))
+        return kFailed;
+      scope.input = p.OpenRead(piece_path, &why);
+      if (!scope.input) {
+        p.Notify(why.text);
+        return kFailed;
+      }
+      if (p.SameFile(scope.input, scope.output)) {
+        Tell(p, kMsgIsOutput, piece_path);
+        return kFailed;
+      }
+      if (!p.Length(scope.input, &length, io)) return kIoFailure;
+      if (length > 0xFFFFFFFFu) {
+        Tell(p, kMsgTooLarge, piece_name);
+        return kFailed;
+      }
+      piece_left = static_cast<uint32_t>(length);
+    }
+
+    Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), piece_name,
+           static_cast<int>(length >> 10));
+    p.ProgressLabel(text);
+    switch (CopyChunks(p, scope.input, piece_path, scope.output, piece_left, &c,
+                       io)) {
+      case CopyEnd::kCopied:
+        break;
+      case CopyEnd::kCancelled:
+        return kFailed;
+      case CopyEnd::kIoFailure:
+        return kIoFailure;
+    }
+    p.Close(scope.input);
+    scope.input = nullptr;
+    ++k;
+  } while (c.remaining != 0);
+
+  Format(text, sizeof text, Text(p.Language(), kMsgJoinDone), out_name);
+  FinishAndWait(p, text, false);
+  return kDone;
+}
+
+}  // namespace pvx

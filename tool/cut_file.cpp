@@ -1,0 +1,179 @@
+// Cutting one file into a piece set.
+#include "format/engine_util.h"
+#include "format/engines.h"
+#include "format/text.h"
+
+namespace pvx {
+
+namespace {
+
+// Names piece k from base: piece 0 of a self-joining set is "<base>.exe",
+// every other piece "<base>.cNN".
+bool NamePiece(char* out, size_t cap, const char* base, int k,
+               bool self_join) {
+  if (k == 0 && self_join) return Format(out, cap, "%s.exe", base);
+  return PieceName(out, cap, base, k);
+}
+
+}  // namespace
+
+int CutFile(Platform& p, uint32_t piece_size, const char* source,
+            const char* destination, bool self_join, bool pause, Failure* io) {
+  PathParts parts;
+  if (!SplitPath(source, &parts)) {
+    Tell(p, kMsgPathTooLong, source);
+    return kFailed;
+  }
+  EngineScope scope(p);
+  Failure why;
+  scope.input = p.OpenSource(source, &why);
+  if (!scope.input) {
+    p.Notify(why.text);
+    return kFailed;
+  }
+  uint64_t length = 0;
+  if (!p.Length(scope.input, &length, &why)) {
+    p.Notify(why.text);
+    return kFailed;
+  }
+  if (length > 0xFFFFFFFFu) {
+    Tell(p, kMsgTooLarge, parts.name);
+    return kFailed;
+  }
+  const uint32_t size = static_cast<uint32_t>(length);
+  char kb[32];
+  KilobyteText(size, kb, sizeof kb);
+  if (size <= piece_size) {
+    Tell(p, kMsgNoNeedToSplit, parts.name, kb);
+    return kFailed;
+  }
+
+  // Everything that can refuse the cut is checked before the first folder
+  // or piece is made.
+  const uint8_t* stub = nullptr;
+  uint32_t stub_length = 0;
+  if (self_join) {
+    uint32_t resource_length = 0;
+    if (!p.StubImage(&stub, &resource_length) ||
+        (stub_length = StubImageSize(stub, resource_length)) == 0 ||
+        stub_length > resource_length) {
+      Tell(p, kMsgFailFindResource);
+      return kFailed;
+    }
+  }
+  const uint64_t head = static_cast<uint64_t>(stub_length) + kHeaderSize;
+  if (piece_size < head) {
+    Tell(p, kMsgPieceSizeTooSmall, piece_size, static_cast<uint32_t>(head));
+    return kFailed;
+  }
+  char header_name[kPathCap];
+  if (!p.ToHeaderName(parts.name, header_name, sizeof header_name)) {
+    Tell(p, kMsgNameNotCp932, parts.name);
+    return kFailed;
+  }
+  if (StrLen(header_name) >= kHeaderNameCap) {
+    Tell(p, kMsgPathTooLong, parts.name);
+    return kFailed;
+  }
+
+  const char* folder = destination[0] ? destination : parts.folder;
+  if (folder[0]) CreateFolderChain(p, folder);
+
+  Counts c = {size, 0, size};
+  if (!scope.ShowProgress()) return kFailed;
+  char text[kPathCap + 64];
+  Format(text, sizeof text, Text(p.Language(), kMsgCutCaption), parts.name, kb);
+  p.ProgressCaption(text);
+  p.ProgressLabel(parts.name);
+
+  char base[kPathCap];
+  StrCopy(base, sizeof base, parts.base);
+  char name[kPathCap];
+  char path[kPathCap];
+  int k = 0;
+  while (c.remaining != 0) {
+    if (pause) {
+      Format(text, sizeof text, Text(p.Language(), kMsgInsertDisk), k + 1);
+      p.AwaitDisk(text);
+    }
+    if (k == 0 && self_join) {
+      char joined[kPathCap];
+      if (!SelfJoinBase(joined, sizeof joined, base)) {
+        Tell(p, kMsgPathTooLong, base);
+        return kFailed;
+      }
+      StrCopy(base, sizeof base, joined);
+    }
+    if (!NamePiece(name, sizeof name, base, k, self_join) ||
+        !JoinPath(p, path, sizeof path, folder, name))
+      return kFailed;
+    while (p.Exists(path)) {
+      if (self_join && StrCompareNoCase(parts.ext, ".exe") == 0) {
+        if (!Ask(p, kMsgRenameQuestion, name, name)) return kFailed;
+        char renamed[kPathCap] = "_";
+        if (!StrAppend(renamed, sizeof renamed, base) ||
+            !StrCopy(base, sizeof base, renamed) ||
+            !NamePiece(name, sizeof name, base, k, self_join) ||
+            !JoinPath(p, path, sizeof path, folder, name)) {
+          Tell(p, kMsgPathTooLong, base);
+          return kFailed;
+        }
+        continue;
+      }
+      if (!Ask(p, kMsgOverwrite, name)) return kFailed;
+      break;
+    }
+
+    scope.piece = p.OpenWrite(path, &why);
+    if (!scope.piece) {
+      p.Notify(why.text);
+      return kFailed;
+    }
+    // Without deny-write sharing the source could be named as a piece; it
+    // must never be emptied.
+    if (p.SameFile(scope.piece, scope.input)) {
+      Tell(p, kMsgIsInput, path);
+      return kFailed;
+    }
+    if (!p.Truncate(scope.piece, &why)) {
+      p.Notify(why.text);
+      return kFailed;
+    }
+
+    uint32_t to_write = piece_size < c.remaining ? piece_size : c.remaining;
+    KilobyteText(to_write, kb, sizeof kb);
+    Format(text, sizeof text, Text(p.Language(), kMsgCutCaption), name, kb);
+    p.ProgressLabel(text);
+
+    if (k == 0) {
+      if (self_join && !p.Write(scope.piece, stub, stub_length, io))
+        return kIoFailure;
+      if (!WritePieceHeader(p, scope.piece, header_name, size, io))
+        return kIoFailure;
+      to_write -= static_cast<uint32_t>(head);
+      c.done += head;
+      c.total += head;
+    }
+    switch (CopyChunks(p, scope.input, source, scope.piece, to_write, &c, io)) {
+      case CopyEnd::kCopied:
+        break;
+      case CopyEnd::kCancelled:
+        return kFailed;
+      case CopyEnd::kIoFailure:
+        return kIoFailure;
+    }
+    ++k;
+    if (k > kMaxPieces) {
+      Tell(p, kMsgTooManyPieces);
+      return kFailed;
+    }
+    p.Close(scope.piece);
+    scope.piece = nullptr;
+  }
+
+  Format(text, sizeof text, Text(p.Language(), kMsgCutDone), parts.name, k);
+  FinishAndWait(p, text, true);
+  return kDone;
+}
+
+}  // namespace pvx

@@ -1,0 +1,115 @@
+// Joining a plain piece set (base.c00, base.c01, ...) back into its source.
+#include "format/engine_util.h"
+#include "format/engines.h"
+#include "format/text.h"
+
+namespace pvx {
+
+int JoinFile(Platform& p, const char* path, const char* destination,
+             bool pause, Failure* io) {
+  PathParts parts;
+  if (!SplitPath(path, &parts)) {
+    Tell(p, kMsgPathTooLong, path);
+    return kFailed;
+  }
+  const char* out_folder = destination[0] ? destination : parts.folder;
+  if (out_folder[0]) CreateFolderChain(p, out_folder);
+
+  EngineScope scope(p);
+  if (!scope.ShowProgress()) return kFailed;
+
+  Counts c = {0, 0, 0};
+  char text[kPathCap + 64];
+  char piece_name[kPathCap];
+  char piece_path[kPathCap];
+  char out_name[kPathCap];
+  Failure why;
+  int k = 0;
+  do {
+    if (pause) {
+      Format(text, sizeof text, Text(p.Language(), kMsgInsertDisk), k + 1);
+      p.AwaitDisk(text);
+    }
+    if (!PieceName(piece_name, sizeof piece_name, parts.base, k) ||
+        !JoinPath(p, piece_path, sizeof piece_path, parts.folder, piece_name))
+      return kFailed;
+    scope.input = p.OpenRead(piece_path, &why);
+    if (!scope.input) {
+      p.Notify(why.text);
+      return kFailed;
+    }
+    if (scope.output && p.SameFile(scope.input, scope.output)) {
+      Tell(p, kMsgIsOutput, piece_path);
+      return kFailed;
+    }
+    uint64_t length = 0;
+    if (!p.Length(scope.input, &length, io)) return kIoFailure;
+    if (length > 0xFFFFFFFFu) {
+      Tell(p, kMsgTooLarge, piece_name);
+      return kFailed;
+    }
+    uint32_t piece_left = static_cast<uint32_t>(length);
+
+    if (k == 0) {
+      PieceHeader h;
+      switch (ReadPieceHeader(p, scope.input, &h, io)) {
+        case HeaderRead::kOk:
+          break;
+        case HeaderRead::kNotPieceSet:
+          Tell(p, kMsgNotPieceSet, piece_name);
+          return kFailed;
+        case HeaderRead::kIoError:
+          return kIoFailure;
+      }
+      if (!HeaderSizeFits(h, length)) {
+        Tell(p, kMsgNotPieceSet, piece_name);
+        return kFailed;
+      }
+      if (!OutputNameOf(p, h, parts.base, piece_name, out_name,
+                        sizeof out_name))
+        return kFailed;
+      // A longer header than ours: its data starts where it says.
+      if (h.header_size != kHeaderSize &&
+          !p.Seek(scope.input, h.header_size, io))
+        return kIoFailure;
+      Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), out_name,
+             static_cast<int>(h.source_size >> 10));
+      p.ProgressCaption(text);
+      piece_left -= h.header_size;
+      c.remaining = h.source_size;
+      c.done = h.header_size;
+      c.total = static_cast<uint64_t>(h.source_size) + h.header_size;
+
+      char out_path[kPathCap];
+      if (!JoinPath(p, out_path, sizeof out_path, out_folder, out_name))
+        return kFailed;
+      if (p.Exists(out_path) && !Ask(p, kMsgOverwrite, out_name))
+        return kFailed;
+      scope.output = OpenOutput(p, out_path, scope.input, parts.folder,
+                                parts.base, 1);
+      if (!scope.output) return kFailed;
+    }
+
+    Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), piece_name,
+           static_cast<int>(length >> 10));
+    p.ProgressLabel(text);
+    switch (CopyChunks(p, scope.input, piece_path, scope.output, piece_left, &c,
+                       io)) {
+      case CopyEnd::kCopied:
+        break;
+      case CopyEnd::kCancelled:
+        return kFailed;
+      case CopyEnd::kIoFailure:
+        return kIoFailure;
+    }
+    p.Close(scope.input);
+    scope.input = nullptr;
+    ++k;
+  } while (c.remaining != 0);
+
+  Format(text, sizeof text, Text(p.Language(), kMsgJoinDone), out_name);
+  FinishAndWait(p, text, true);
+  return kDone;
+}
+
+}  // namespace pvx
