@@ -1,0 +1,271 @@
+#include "cli/cli_platform.h"
+
+#include <errno.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "progress/percent.h"
+
+namespace pvx {
+namespace {
+
+volatile sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int) {
+  if (g_interrupted) {
+    // The first press has not been noticed yet: the program is stuck
+    // somewhere, so let this one end it.
+    signal(SIGINT, SIG_DFL);
+    raise(SIGINT);
+    return;
+  }
+  g_interrupted = 1;
+}
+
+constexpr int kBarCells = 20;
+
+// Columns a UTF-8 string takes on a terminal (East Asian wide characters
+// take two).
+bool IsWide(uint32_t c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+         (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000;
+}
+
+// Cuts s to at most cols columns, at a character boundary; returns the
+// columns it takes.
+size_t FitColumns(std::string* s, size_t cols) {
+  size_t used = 0;
+  size_t i = 0;
+  while (i < s->size()) {
+    unsigned char b = static_cast<unsigned char>((*s)[i]);
+    size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+    uint32_t c = len == 1 ? b : b & (0x3F >> (len - 1));
+    for (size_t k = 1; k < len && i + k < s->size(); ++k) {
+      c = (c << 6) | (static_cast<unsigned char>((*s)[i + k]) & 0x3F);
+    }
+    size_t w = IsWide(c) ? 2 : 1;
+    if (used + w > cols) {
+      s->resize(i);
+      break;
+    }
+    used += w;
+    i += len;
+  }
+  return used;
+}
+
+size_t Columns(std::string s) { return FitColumns(&s, static_cast<size_t>(-1)); }
+
+size_t TerminalColumns() {
+  struct winsize ws;
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) {
+    return ws.ws_col;
+  }
+  return 80;
+}
+
+}  // namespace
+
+Lang LanguageFromEnvironment() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = getenv(name);
+    if (value != nullptr && value[0] != '\0') {
+      return strncmp(value, "ja", 2) == 0 ? Lang::kJapanese : Lang::kEnglish;
+    }
+  }
+  return Lang::kEnglish;
+}
+
+CliPlatform::CliPlatform()
+    : lang_(LanguageFromEnvironment()),
+      stdin_is_terminal_(isatty(STDIN_FILENO) == 1),
+      stderr_is_terminal_(isatty(STDERR_FILENO) == 1) {}
+
+void CliPlatform::CatchInterrupt() {
+  struct sigaction sa;
+  memset(&sa, 0, sizeof sa);
+  sa.sa_handler = OnInterrupt;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = 0;  // no SA_RESTART: a press interrupts a prompt's read
+  sigaction(SIGINT, &sa, nullptr);
+}
+
+bool CliPlatform::TakeInterrupt() {
+  if (!g_interrupted) return false;
+  g_interrupted = 0;
+  cancelled_ = true;
+  return true;
+}
+
+CliPlatform::Input CliPlatform::ReadLine(std::string* line) {
+  line->clear();
+  for (;;) {
+    char c;
+    ssize_t n = read(STDIN_FILENO, &c, 1);
+    if (n == 1) {
+      if (c == '\n') return Input::kLine;
+      line->push_back(c);
+    } else if (n == 0) {
+      return line->empty() ? Input::kEnd : Input::kLine;
+    } else if (errno == EINTR) {
+      if (g_interrupted) return Input::kInterrupted;
+    } else {
+      return Input::kEnd;
+    }
+  }
+}
+
+void CliPlatform::Notify(const char* text) {
+  EndProgressLine();
+  fprintf(stderr, "%s\n", text);
+}
+
+bool CliPlatform::Confirm(const char* text) {
+  EndProgressLine();
+  fprintf(stderr, "%s [y/N] ", text);
+  if (TakeInterrupt()) {  // Ctrl-C at the disk prompt just before
+    fputs("n\n", stderr);
+    return false;
+  }
+  if (answers_ != Answers::kAsk) {
+    fputs(answers_ == Answers::kYes ? "y\n" : "n\n", stderr);
+    return answers_ == Answers::kYes;
+  }
+  if (!stdin_is_terminal_) {
+    fputs("n\n", stderr);
+    if (!told_no_terminal_) {
+      told_no_terminal_ = true;
+      fputs(Say(lang_,
+                "parvex: standard input is not a terminal: every question is "
+                "answered Cancel (use -y or -n to choose).\n",
+                "parvex: 標準入力が端末ではないため, 問いにはすべて Cancel "
+                "と答えます (-y または -n で指定できます).\n"),
+            stderr);
+    }
+    return false;
+  }
+  std::string line;
+  switch (ReadLine(&line)) {
+    case Input::kInterrupted:
+      TakeInterrupt();
+      fputs("\n", stderr);
+      return false;
+    case Input::kEnd:
+      fputs("\n", stderr);
+      return false;
+    case Input::kLine:
+      break;
+  }
+  size_t a = line.find_first_not_of(" \t\r");
+  size_t b = line.find_last_not_of(" \t\r");
+  std::string word = a == std::string::npos ? "" : line.substr(a, b - a + 1);
+  return word == "y" || word == "Y" || strcasecmp(word.c_str(), "yes") == 0;
+}
+
+void CliPlatform::AwaitDisk(const char* text) {
+  EndProgressLine();
+  fprintf(stderr, "%s [Enter] ", text);
+  std::string line;
+  // A Ctrl-C here stays pending: the next check of the Cancel button takes
+  // it, so the operation stops after its next chunk.
+  Input got = ReadLine(&line);
+  if (got != Input::kLine || !stdin_is_terminal_) fputs("\n", stderr);
+}
+
+bool CliPlatform::ProgressCreate() {
+  ProgressDestroy();
+  shown_ = true;
+  return true;
+}
+
+void CliPlatform::ProgressCaption(const char* text) {
+  caption_ = text;
+  Draw();
+}
+
+void CliPlatform::ProgressLabel(const char* text) {
+  label_ = text;
+  Draw();
+}
+
+void CliPlatform::ProgressPos(int pos) {
+  pos_ = pos;
+  Draw();
+}
+
+bool CliPlatform::ProgressCheckCancel() {
+  if (finished_) {
+    // The closing wait: the report is printed and counts as acknowledged.
+    EndProgressLine();
+    if (!closing_.empty()) {
+      fprintf(stdout, "%s\n", closing_.c_str());
+      fflush(stdout);
+      closing_.clear();
+    }
+    return true;
+  }
+  return TakeInterrupt();
+}
+
+void CliPlatform::ProgressItemText(int item, const char* text) {
+  if (item == kProgressButton) {
+    finished_ = strcmp(text, "OK") == 0;
+  } else if (item == kProgressPercent) {
+    closing_ = text;
+  }
+}
+
+void CliPlatform::ProgressDestroy() {
+  EndProgressLine();
+  shown_ = false;
+  finished_ = false;
+  caption_.clear();
+  label_.clear();
+  closing_.clear();
+  pos_ = 0;
+}
+
+void CliPlatform::EndProgressLine() {
+  if (!line_open_) return;
+  fputs("\n", stderr);
+  line_open_ = false;
+  drawn_.clear();
+}
+
+void CliPlatform::Draw() {
+  if (!shown_ || !stderr_is_terminal_) return;
+  char percent[16];
+  PercentText(pos_, percent, sizeof percent);
+  int clamped = pos_ < kRangeLow ? kRangeLow : pos_ > kRangeHigh ? kRangeHigh : pos_;
+  int cells = static_cast<int>(static_cast<int64_t>(clamped) * kBarCells / kRangeHigh);
+  std::string tail = " [" + std::string(cells, '#') +
+                     std::string(kBarCells - cells, '.') + "] " +
+                     std::string(4 - std::min<size_t>(4, strlen(percent)), ' ') +
+                     percent;
+
+  // Caption and label take what room the bar leaves; the caption goes first.
+  size_t room = TerminalColumns() - 1;
+  size_t left = room > tail.size() ? room - tail.size() : 0;
+  std::string head = caption_.empty() || label_.empty()
+                         ? caption_ + label_
+                         : caption_ + "  " + label_;
+  if (Columns(head) > left) head = label_;
+  FitColumns(&head, left);
+
+  std::string line = head + tail;
+  if (line_open_ && line == drawn_) return;
+  fprintf(stderr, "\r%s\033[K", line.c_str());
+  fflush(stderr);
+  drawn_ = line;
+  line_open_ = true;
+}
+
+}  // namespace pvx

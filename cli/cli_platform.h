@@ -1,0 +1,80 @@
+// The terminal as the engines' user: notices and questions on standard
+// error, answers from standard input (or from -y / -n), a one-line progress
+// display, and Ctrl-C as the progress window's Cancel button.
+#pragma once
+
+#include <string>
+
+#include "platform/posix/posix_platform.h"
+
+namespace pvx {
+
+// How questions (overwrite, rename) are answered.
+enum class Answers { kAsk, kYes, kNo };
+
+// Japanese when the first non-empty of LC_ALL, LC_MESSAGES and LANG starts
+// with "ja"; English otherwise.
+Lang LanguageFromEnvironment();
+
+// The English or the Japanese of a text of parvex's own.
+inline const char* Say(Lang lang, const char* en, const char* ja) {
+  return lang == Lang::kJapanese ? ja : en;
+}
+
+class CliPlatform final : public PosixPlatform {
+ public:
+  CliPlatform();
+
+  void SetAnswers(Answers answers) { answers_ = answers; }
+
+  // Makes Ctrl-C a press of Cancel. A second press before the first has been
+  // noticed ends the program the usual way.
+  static void CatchInterrupt();
+
+  // True once the user has cancelled: Cancel during the copy, or Ctrl-C at a
+  // question or at the disk prompt.
+  bool Cancelled() const { return cancelled_; }
+
+  Lang Language() override { return lang_; }
+  void Notify(const char* text) override;
+  bool Confirm(const char* text) override;
+  void AwaitDisk(const char* text) override;
+
+  bool ProgressCreate() override;
+  void ProgressCaption(const char* text) override;
+  void ProgressLabel(const char* text) override;
+  void ProgressPos(int pos) override;
+  bool ProgressCheckCancel() override;
+  void ProgressItemText(int item, const char* text) override;
+  void ProgressDestroy() override;
+
+ private:
+  enum class Input { kLine, kEnd, kInterrupted };
+  // Reads one line from standard input, byte by byte so that nothing past
+  // the line is consumed.
+  Input ReadLine(std::string* line);
+  // Takes a pending Ctrl-C, if there is one.
+  bool TakeInterrupt();
+  // Ends the progress line so that other output starts on a line of its own.
+  void EndProgressLine();
+  void Draw();
+
+  Lang lang_;
+  Answers answers_ = Answers::kAsk;
+  bool stdin_is_terminal_;
+  bool stderr_is_terminal_;
+  bool told_no_terminal_ = false;
+  bool cancelled_ = false;
+
+  // The progress window.
+  bool shown_ = false;        // between ProgressCreate and ProgressDestroy
+  bool finished_ = false;     // the button reads "OK": the closing wait
+  std::string caption_;
+  std::string label_;
+  std::string closing_;       // the percent item's text: the closing message
+  int pos_ = 0;
+  std::string drawn_;         // the line as last drawn
+  bool line_open_ = false;    // the cursor stands at the end of that line
+};
+
+}  // namespace pvx

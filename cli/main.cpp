@@ -1,0 +1,236 @@
+// parvex: cut a file into a piece set, join a piece set back, or describe
+// one. Argument parsing and dispatch to the engines; the terminal side of the
+// engines' questions and progress is CliPlatform.
+#include <stdint.h>
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "cli/builtin_stub.h"
+#include "cli/cli_platform.h"
+#include "cli/piece_set.h"
+#include "format/engines.h"
+#include "format/messages.h"
+#include "format/piece_format.h"
+#include "format/text.h"
+
+namespace {
+
+using pvx::CliPlatform;
+
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitCancelled = 130;  // as when a shell reports SIGINT
+
+struct Options {
+  std::string file;
+  std::string destination;
+  std::string size = "1.44M";
+  bool self_join = false;
+  bool pause = false;
+  bool yes = false;
+  bool no = false;
+};
+
+// SIZE: "1.44M", "1.25M", or a whole number of bytes with an optional
+// suffix K, M or G (powers of 1024). Empty *why on success.
+uint32_t ParseSize(const std::string& text, std::string* why) {
+  why->clear();
+  if (text == "1.44M" || text == "1.44m") return pvx::kSize144;
+  if (text == "1.25M" || text == "1.25m") return pvx::kSize125;
+  size_t i = 0;
+  uint64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + static_cast<uint64_t>(text[i] - '0');
+    if (value > UINT32_MAX) break;
+  }
+  if (i == 0) {
+    *why = "SIZE must be 1.44M, 1.25M or a number of bytes, e.g. 700K: " + text;
+    return 0;
+  }
+  if (i < text.size() && value <= UINT32_MAX) {
+    switch (text[i]) {
+      case 'K': case 'k': value <<= 10; ++i; break;
+      case 'M': case 'm': value <<= 20; ++i; break;
+      case 'G': case 'g': value <<= 30; ++i; break;
+      default: break;
+    }
+  }
+  if (value > UINT32_MAX) {
+    *why = "SIZE must be less than 4G: " + text;
+    return 0;
+  }
+  if (i != text.size()) {
+    *why = "SIZE must be 1.44M, 1.25M or a number of bytes, e.g. 700K: " + text;
+    return 0;
+  }
+  return static_cast<uint32_t>(value);
+}
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+int ExitStatus(CliPlatform& p, int result, const pvx::Failure& io) {
+  switch (result) {
+    case pvx::kDone:
+      return kExitDone;
+    case pvx::kIoFailure:
+      p.Notify(io.text);
+      return kExitFailed;
+    default:
+      return p.Cancelled() ? kExitCancelled : kExitFailed;
+  }
+}
+
+void NotifyText(CliPlatform& p, pvx::Msg id, const char* arg) {
+  char text[2048];
+  pvx::Format(text, sizeof text, pvx::Text(p.Language(), id), arg);
+  p.Notify(text);
+}
+
+int Cut(CliPlatform& p, const Options& o) {
+  std::string why;
+  uint32_t piece_size = ParseSize(o.size, &why);  // checked by the parser
+
+  const uint8_t* stub = nullptr;
+  uint32_t stub_length = 0;
+  uint32_t head = pvx::kHeaderSize;
+  if (BuiltInStub(&stub, &stub_length)) {
+    p.SetStubImage(stub, stub_length);
+    if (o.self_join) head += pvx::StubImageSize(stub, stub_length);
+  }
+  if (piece_size < head) {
+    char text[512];
+    pvx::Format(text, sizeof text,
+                pvx::Text(p.Language(), pvx::kMsgPieceSizeTooSmall),
+                piece_size, head);
+    p.Notify(text);
+    return kExitFailed;
+  }
+
+  CliPlatform::CatchInterrupt();
+  pvx::Failure io;
+  int result = pvx::CutFile(p, piece_size, o.file.c_str(),
+                            WithSeparator(o.destination).c_str(), o.self_join,
+                            o.pause, &io);
+  return ExitStatus(p, result, io);
+}
+
+int Join(CliPlatform& p, const Options& o) {
+  pvx::SetLocation set;
+  if (!pvx::LocateSet(p, o.file.c_str(), &set)) {
+    NotifyText(p, pvx::kMsgPathTooLong, o.file.c_str());
+    return kExitFailed;
+  }
+  std::string destination = WithSeparator(o.destination);
+  CliPlatform::CatchInterrupt();
+  pvx::Failure io;
+  int result;
+  if (set.self_joining) {
+    uint32_t image = 0;
+    if (!pvx::ProbeStubImage(p, set.piece0.c_str(), &image, &io)) {
+      p.Notify(io.text);
+      return kExitFailed;
+    }
+    if (image == 0) {
+      size_t slash = set.piece0.rfind('/');
+      NotifyText(p, pvx::kMsgNotPieceSet,
+                 set.piece0.c_str() + (slash == std::string::npos ? 0 : slash + 1));
+      return kExitFailed;
+    }
+    result = pvx::SelfJoin(p, set.piece0.c_str(), image, destination.c_str(),
+                           &io);
+  } else {
+    result = pvx::JoinFile(p, o.file.c_str(), destination.c_str(), o.pause,
+                           &io);
+  }
+  return ExitStatus(p, result, io);
+}
+
+// The options cut and join share.
+void AddCommon(CLI::App* command, Options* o, const char* file_help,
+               const char* pause_help) {
+  command->add_option("-d,--destination", o->destination,
+                      "Folder to write into (default: FILE's own folder)")
+      ->type_name("DIR");
+  command->add_flag("-p,--pause", o->pause, pause_help);
+  CLI::Option* yes = command->add_flag(
+      "-y,--yes", o->yes, "Answer OK to every question (overwrite, rename)");
+  CLI::Option* no =
+      command->add_flag("-n,--no", o->no, "Answer Cancel to every question");
+  yes->excludes(no);
+  command->add_option("FILE", o->file, file_help)->required();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CliPlatform platform;
+  Options o;
+
+  CLI::App app{
+      "Parvex cuts a file into numbered pieces of a fixed size and joins "
+      "such a piece set back, byte for byte.",
+      "parvex"};
+  app.set_version_flag("--version", std::string("parvex ") + PVX_VERSION,
+                       "Print the version and exit");
+  app.require_subcommand(1);
+  app.footer(
+      "Questions are asked on the terminal (y = OK, anything else = Cancel);\n"
+      "without a terminal on standard input and without -y or -n, every\n"
+      "question is answered Cancel. Progress is shown on standard error when\n"
+      "it is a terminal; Ctrl-C cancels (what is written so far stays). The\n"
+      "closing message goes to standard output, all else to standard error.\n"
+      "Messages are in Japanese when LC_ALL, LC_MESSAGES or LANG (the first\n"
+      "one set) starts with \"ja\".\n"
+      "\n"
+      "Exit status: 0 done, 1 refused or failed, 2 bad usage, 130 cancelled.");
+
+  CLI::App* cut = app.add_subcommand(
+      "cut",
+      "Cut FILE into BASE.c00, BASE.c01, ... (-x: _sBase.exe, _sBase.c01, "
+      "...)");
+  AddCommon(cut, &o, "The file to cut",
+            "Wait for Enter before each piece (to change disks)");
+  cut->add_option("-s,--size", o.size,
+                  "Piece size: 1.44M (1457664 bytes, the default), 1.25M "
+                  "(1250304), or bytes with an optional K, M or G (x1024)")
+      ->type_name("SIZE")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            std::string why;
+            ParseSize(text, &why);
+            return why;
+          },
+          "SIZE"));
+  cut->add_flag("-x,--self-join", o.self_join,
+                "Make piece 0 a Windows program that rebuilds the file");
+
+  CLI::App* join = app.add_subcommand(
+      "join",
+      "Join the set FILE belongs to (any piece, or the name it was cut from)");
+  AddCommon(join, &o, "A piece of the set, or the file it was cut from",
+            "Wait for Enter before each piece (plain sets; a self-joining "
+            "set reads all its pieces from one folder)");
+
+  CLI::App* info = app.add_subcommand(
+      "info",
+      "Describe the set FILE belongs to; exit 0 when it is complete");
+  info->add_option("FILE", o.file, "A piece of the set")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? kExitDone : kExitUsage;
+  }
+
+  platform.SetAnswers(o.yes  ? pvx::Answers::kYes
+                      : o.no ? pvx::Answers::kNo
+                             : pvx::Answers::kAsk);
+  if (cut->parsed()) return Cut(platform, o);
+  if (join->parsed()) return Join(platform, o);
+  return pvx::ShowInfo(platform, o.file.c_str());
+}
