@@ -2,12 +2,12 @@
 
 namespace pvx {
 
-bool Platform::Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
-                    uint32_t* got, Failure* why) {
+bool CopyByReadWrite(Platform& p, FileHandle src, FileHandle dst, void* buf,
+                     uint32_t n, uint32_t* got, Failure* why) {
   *got = 0;
-  if (!Read(src, buf, n, got, why)) return false;
+  if (!p.Read(src, buf, n, got, why)) return false;
   if (*got == 0) return true;
-  return Write(dst, buf, *got, why);
+  return p.Write(dst, buf, *got, why);
 }
 
 }  // namespace pvx

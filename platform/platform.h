@@ -54,8 +54,9 @@ class Platform {
   // Moves up to n bytes from src to dst, through buf unless the platform has
   // a faster way. *got is what was read from src (0 at its end). False + *why
   // names whichever file failed.
+  // (CopyByReadWrite below is the plain way.)
   virtual bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
-                    uint32_t* got, Failure* why);
+                    uint32_t* got, Failure* why) = 0;
   // True when both handles are open on one and the same file.
   virtual bool SameFile(FileHandle a, FileHandle b) = 0;
   // Closes the file; null is ignored. Never fails.
@@ -106,5 +107,9 @@ class Platform {
  protected:
   ~Platform() {}
 };
+
+// Copy through buf: Read up to n bytes from src, then Write them to dst.
+bool CopyByReadWrite(Platform& p, FileHandle src, FileHandle dst, void* buf,
+                     uint32_t n, uint32_t* got, Failure* why);
 
 }  // namespace pvx

@@ -168,7 +168,7 @@ bool PosixPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
       kernel_copy = false;
   }
 #endif
-  return Platform::Copy(src, dst, buf, n, got, why);
+  return CopyByReadWrite(*this, src, dst, buf, n, got, why);
 }
 
 bool PosixPlatform::SameFile(FileHandle a, FileHandle b) {

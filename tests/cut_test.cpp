@@ -1,0 +1,320 @@
+// Cutting: names, sizes, questions, progress, Cancel and every refusal.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "format/engines.h"
+#include "format/piece_format.h"
+#include "tests/fake_platform.h"
+#include "tests/test_util.h"
+
+namespace pvx {
+namespace {
+
+using test::Exists;
+using test::FileSize;
+using test::List;
+using test::Pattern;
+using test::ReadFile;
+using test::WriteFile;
+using Bytes = std::vector<uint8_t>;
+
+class Cut : public ::testing::Test {
+ protected:
+  int Run(const std::string& source, uint32_t piece, bool self_join = false,
+          bool pause = false, const std::string& dest = "") {
+    return CutFile(p, piece, source.c_str(), dest.c_str(), self_join, pause,
+                   &io);
+  }
+  // The data parts of a set, in order: what a join must give back.
+  Bytes DataOf(const std::vector<std::string>& pieces, size_t head) {
+    Bytes all;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      Bytes b = ReadFile(dir / pieces[i]);
+      all.insert(all.end(), b.begin() + (i == 0 ? head : 0), b.end());
+    }
+    return all;
+  }
+  test::TempDir dir;
+  FakePlatform p;
+  Failure io = {};
+};
+
+TEST_F(Cut, RefusesAFileThatNeedsNoCutting) {
+  WriteFile(dir / "report.txt", Pattern(kSize144));
+  WriteFile(dir / "empty.txt", {});
+  EXPECT_EQ(Run(dir / "report.txt", kSize144), kFailed);
+  EXPECT_EQ(Run(dir / "empty.txt", kSize144), kFailed);
+  ASSERT_EQ(p.Notices().size(), 2u);
+  EXPECT_EQ(p.Notices()[0],
+            "report.txtは 1,423 KBです.\n分割する必要はありません.");
+  EXPECT_EQ(p.Notices()[1], "empty.txtは 0 KBです.\n分割する必要はありません.");
+  EXPECT_EQ(List(dir.path()).size(), 2u);
+  EXPECT_EQ(p.Filter("create").size(), 0u) << "no progress window either";
+}
+
+TEST_F(Cut, OneByteMoreThanAPieceGivesTwoPieces) {
+  Bytes src = Pattern(kSize144 + 1);
+  WriteFile(dir / "report.txt", src);
+  ASSERT_EQ(Run(dir / "report.txt", kSize144), kDone);
+  EXPECT_EQ(FileSize(dir / "report.c00"), kSize144);
+  EXPECT_EQ(FileSize(dir / "report.c01"), 285u);
+  EXPECT_EQ(DataOf({"report.c00", "report.c01"}, kHeaderSize), src);
+  std::vector<std::string> expected = {
+      "create",
+      "caption:report.txt (1,423 Kbytes)",
+      "label:report.txt",
+      "label:report.c00 (1,423 Kbytes)",
+      "label:report.c01 (0 Kbytes)",
+      "item2:OK",
+      "item1004:report.txt is cut into 2 files.",
+      "destroy"};
+  EXPECT_EQ(p.log, expected);
+  EXPECT_EQ(p.positions.back(), 65535);
+}
+
+TEST_F(Cut, HeaderOfPieceZeroDescribesTheSource) {
+  WriteFile(dir / "a.bin", Pattern(1000));
+  ASSERT_EQ(Run(dir / "a.bin", 600), kDone);
+  Bytes c00 = ReadFile(dir / "a.c00");
+  uint8_t expected[kHeaderSize];
+  BuildPieceHeader(expected, "a.bin", 1000);
+  EXPECT_EQ(0, memcmp(c00.data(), expected, kHeaderSize));
+}
+
+TEST_F(Cut, ProgressCountsHeadAndDataAndIsNeverSetBeforeTheFirstChunk) {
+  WriteFile(dir / "big.bin", Pattern(100000));
+  ASSERT_EQ(Run(dir / "big.bin", 60000), kDone);
+  // total = 100000 + 284; chunks: 32768, 26948 (piece 0), 32768, 7516.
+  std::vector<int> expected;
+  uint64_t done = 284;
+  for (uint64_t n : {32768u, 26948u, 32768u, 7516u}) {
+    done += n;
+    expected.push_back(static_cast<int>(done * 65535.0 / 100284.0));
+  }
+  EXPECT_EQ(p.positions, expected);
+}
+
+TEST_F(Cut, HundredPiecesCompleteAndTheHundredAndFirstIsRefused) {
+  // piece 0 holds 400 - 284 = 116 data bytes, the others 400.
+  const uint32_t exact = 116 + 99 * 400;
+  WriteFile(dir / "r.bin", Pattern(exact));
+  ASSERT_EQ(Run(dir / "r.bin", 400), kDone);
+  EXPECT_TRUE(Exists(dir / "r.c99"));
+  EXPECT_FALSE(Exists(dir / "r.c100"));
+
+  test::TempDir other;
+  WriteFile(other / "r.bin", Pattern(exact + 1));
+  FakePlatform q;
+  EXPECT_EQ(CutFile(q, 400, (other / "r.bin").c_str(), "", false, false, &io),
+            kFailed);
+  EXPECT_EQ(FileSize(other / "r.c100"), 1u);
+  EXPECT_EQ(q.Notices(), std::vector<std::string>{"分割ファイル数が100を超えました."});
+  EXPECT_EQ(q.Filter("item").size(), 0u);
+}
+
+TEST_F(Cut, SelfJoiningNames) {
+  p.has_stub = true;
+  p.stub = test::FakeStub();
+  const uint32_t piece = 4000;
+  for (const char* src : {"report.txt", "2nd.log", ".profile"})
+    WriteFile(dir / src, Pattern(9000));
+  ASSERT_EQ(Run(dir / "report.txt", piece, true), kDone);
+  ASSERT_EQ(Run(dir / "2nd.log", piece, true), kDone);
+  ASSERT_EQ(Run(dir / ".profile", piece, true), kDone);
+  for (const char* name : {"_sReport.exe", "_sReport.c01", "_sReport.c02",
+                           "_s2nd.exe", "_s2nd.c01", "_s.exe", "_s.c01"})
+    EXPECT_TRUE(Exists(dir / name)) << name;
+  EXPECT_EQ(FileSize(dir / "_sReport.exe"), piece);
+  EXPECT_EQ(FileSize(dir / "_sReport.c01"), piece);
+  Bytes exe = ReadFile(dir / "_sReport.exe");
+  EXPECT_TRUE(std::equal(p.stub.begin(), p.stub.end(), exe.begin()));
+  EXPECT_EQ(0, memcmp(exe.data() + p.stub.size(), "@PARVEX ", 8));
+  EXPECT_EQ(DataOf({"_sReport.exe", "_sReport.c01", "_sReport.c02"},
+                   p.stub.size() + kHeaderSize),
+            Pattern(9000));
+}
+
+TEST_F(Cut, PlainPiecesOfADotFile) {
+  WriteFile(dir / ".profile", Pattern(900));
+  ASSERT_EQ(Run(dir / ".profile", 500), kDone);
+  EXPECT_TRUE(Exists(dir / ".c00"));
+  EXPECT_TRUE(Exists(dir / ".c01"));
+}
+
+TEST_F(Cut, RenamesOnCollisionWhenCuttingAProgram) {
+  p.has_stub = true;
+  p.stub = test::FakeStub();
+  WriteFile(dir / "setup.exe", Pattern(12000));
+  WriteFile(dir / "_sSetup.exe", {1, 2, 3});
+  ASSERT_EQ(Run(dir / "setup.exe", 4000, true), kDone);
+  EXPECT_EQ(p.Questions(),
+            std::vector<std::string>{"_sSetup.exe はすでに存在しています.\n"
+                                     "__sSetup.exe に名前を変更して続行しますか?"});
+  EXPECT_EQ(ReadFile(dir / "_sSetup.exe"), (Bytes{1, 2, 3}));
+  EXPECT_TRUE(Exists(dir / "__sSetup.exe"));
+  EXPECT_TRUE(Exists(dir / "__sSetup.c01"));
+}
+
+TEST_F(Cut, RenameInTheMiddleHoldsForTheLaterPieces) {
+  p.has_stub = true;
+  p.stub = test::FakeStub();
+  WriteFile(dir / "setup.exe", Pattern(15000));
+  WriteFile(dir / "_sSetup.c02", {9});
+  ASSERT_EQ(Run(dir / "setup.exe", 4000, true), kDone);
+  for (const char* name :
+       {"_sSetup.exe", "_sSetup.c01", "__sSetup.c02", "__sSetup.c03"})
+    EXPECT_TRUE(Exists(dir / name)) << name;
+  EXPECT_EQ(ReadFile(dir / "_sSetup.c02"), Bytes{9});
+}
+
+TEST_F(Cut, OverwriteQuestionOkReplacesAndCancelStops) {
+  WriteFile(dir / "report.txt", Pattern(3000));
+  WriteFile(dir / "report.c00", {7});
+  p.answers = {false};
+  EXPECT_EQ(Run(dir / "report.txt", 2000), kFailed);
+  EXPECT_EQ(ReadFile(dir / "report.c00"), Bytes{7});
+  EXPECT_FALSE(Exists(dir / "report.c01"));
+  EXPECT_EQ(p.Questions(), std::vector<std::string>{
+                               "report.c00 はすでに存在します.\n上書きしますか?"});
+  p.answers = {true};
+  EXPECT_EQ(Run(dir / "report.txt", 2000), kDone);
+  EXPECT_EQ(FileSize(dir / "report.c00"), 2000u);
+}
+
+TEST_F(Cut, SelfJoiningCutOfANonProgramAsksToOverwriteNotToRename) {
+  p.has_stub = true;
+  p.stub = test::FakeStub();
+  WriteFile(dir / "report.txt", Pattern(6000));
+  WriteFile(dir / "_sReport.exe", {1});
+  p.answers = {false};
+  EXPECT_EQ(Run(dir / "report.txt", 4000, true), kFailed);
+  EXPECT_EQ(p.Questions(), std::vector<std::string>{
+                               "_sReport.exe はすでに存在します.\n上書きしますか?"});
+}
+
+TEST_F(Cut, PauseAsksForEachDiskBeforeItsPiece) {
+  WriteFile(dir / "r.bin", Pattern(2500));
+  ASSERT_EQ(Run(dir / "r.bin", 1000, false, true), kDone);
+  std::vector<std::string> disks = p.Filter("disk:");
+  ASSERT_EQ(disks.size(), 3u);
+  EXPECT_EQ(disks[0], "Disk1をセットしてください...");
+  EXPECT_EQ(disks[2], "Disk3をセットしてください...");
+  // The first question comes after the window is shown, before piece 0.
+  EXPECT_EQ(p.log[3], "disk:Disk1をセットしてください...");
+  EXPECT_EQ(p.log[4], "label:r.c00 (0 Kbytes)");
+}
+
+TEST_F(Cut, CancelKeepsTheChunksWrittenUpToIt) {
+  // 32768-byte chunks: piece 0 = 284 + 65252 data (2 chunks), then 65536.
+  WriteFile(dir / "r.bin", Pattern(300000));
+  p.cancel_at_check = 3;  // pressed during the first chunk of piece 1
+  EXPECT_EQ(Run(dir / "r.bin", 65536), kFailed);
+  EXPECT_EQ(FileSize(dir / "r.c00"), 65536u);
+  EXPECT_EQ(FileSize(dir / "r.c01"), 32768u);
+  EXPECT_FALSE(Exists(dir / "r.c02"));
+  EXPECT_TRUE(p.Notices().empty());
+  EXPECT_EQ(p.log.back(), "destroy");
+}
+
+TEST_F(Cut, DestinationFoldersAreMadeAndAnEmptyOneMeansTheSourcesFolder) {
+  WriteFile(dir / "r.bin", Pattern(1500));
+  ASSERT_EQ(Run(dir / "r.bin", 1000, false, false, dir / "x/y/"), kDone);
+  EXPECT_TRUE(Exists(dir / "x/y/r.c01"));
+  ASSERT_EQ(Run(dir / "r.bin", 1000), kDone);
+  EXPECT_TRUE(Exists(dir / "r.c01"));
+}
+
+// ---- refusals that must leave nothing behind --------------------------------
+
+TEST_F(Cut, MissingSourceNamesTheFile) {
+  EXPECT_EQ(Run(dir / "nothing.bin", 1000), kFailed);
+  ASSERT_EQ(p.Notices().size(), 1u);
+  EXPECT_NE(p.Notices()[0].find("nothing.bin"), std::string::npos);
+}
+
+TEST_F(Cut, SourcesOf4GiBOrMoreAreRefusedBeforeAnythingIsWritten) {
+  WriteFile(dir / "huge.iso", Pattern(10));
+  p.fake_length[dir / "huge.iso"] = 0x100000000ull;
+  EXPECT_EQ(Run(dir / "huge.iso", kSize144, false, false, dir / "out/"),
+            kFailed);
+  EXPECT_EQ(p.Notices(), std::vector<std::string>{
+                             "huge.isoは 4GB 以上です. 分割できません."});
+  EXPECT_FALSE(Exists(dir / "out"));
+  EXPECT_FALSE(Exists(dir / "huge.c00"));
+}
+
+TEST_F(Cut, PieceSizeMustHoldTheHead) {
+  WriteFile(dir / "r.bin", Pattern(5000));
+  EXPECT_EQ(Run(dir / "r.bin", 283), kFailed);
+  p.has_stub = true;
+  p.stub = test::FakeStub();  // 1536 bytes
+  EXPECT_EQ(Run(dir / "r.bin", 1536 + 283, true), kFailed);
+  EXPECT_EQ(List(dir.path()), std::vector<std::string>{"r.bin"});
+  p.lang = Lang::kEnglish;
+  EXPECT_EQ(Run(dir / "r.bin", 100), kFailed);
+  EXPECT_EQ(p.Notices().back(),
+            "A piece size of 100 bytes cannot hold the 284 bytes that head "
+            "piece 0.");
+  EXPECT_EQ(Run(dir / "r.bin", 284), kDone) << "piece 0 without data is fine";
+}
+
+TEST_F(Cut, WithoutAStubASelfJoiningCutWritesNothing) {
+  WriteFile(dir / "r.bin", Pattern(5000));
+  EXPECT_EQ(Run(dir / "r.bin", 2000, true), kFailed);
+  EXPECT_EQ(p.Notices(), std::vector<std::string>{"fail FindResource()"});
+  EXPECT_EQ(List(dir.path()), std::vector<std::string>{"r.bin"});
+}
+
+TEST_F(Cut, WithoutAProgressWindowNothingIsWritten) {
+  WriteFile(dir / "r.bin", Pattern(5000));
+  p.progress_fails = true;
+  EXPECT_EQ(Run(dir / "r.bin", 2000), kFailed);
+  EXPECT_EQ(p.Notices(),
+            std::vector<std::string>{"進行状況ウィンドウを作成できません."});
+  EXPECT_EQ(List(dir.path()), std::vector<std::string>{"r.bin"});
+}
+
+TEST_F(Cut, NeverEmptiesItsOwnSource) {
+  // Cutting report.c00 into its own folder: piece 0 has the source's name.
+  Bytes src = Pattern(5000);
+  WriteFile(dir / "report.c00", src);
+  EXPECT_EQ(Run(dir / "report.c00", 2000), kFailed);
+  EXPECT_EQ(p.Questions().size(), 1u) << "asked to overwrite first";
+  ASSERT_EQ(p.Notices().size(), 1u);
+  EXPECT_NE(p.Notices()[0].find(dir / "report.c00"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "report.c00"), src);
+}
+
+TEST_F(Cut, ASourceThatEndsEarlyFailsInsteadOfLooping) {
+  WriteFile(dir / "r.bin", Pattern(3000));
+  p.fake_length[dir / "r.bin"] = 9000;  // as if the file shrank after open
+  EXPECT_EQ(Run(dir / "r.bin", 2000), kIoFailure);
+  EXPECT_NE(std::string(io.text).find(dir / "r.bin"), std::string::npos);
+  EXPECT_EQ(FileSize(dir / "r.c00"), 2000u);
+  EXPECT_EQ(FileSize(dir / "r.c01"), 1284u) << "what was read stays";
+}
+
+TEST_F(Cut, AWriteFailureNamesThePieceAndKeepsWhatWasWritten) {
+  WriteFile(dir / "r.bin", Pattern(100000));
+  p.fail_write_at = 3;  // header, chunk, then the second chunk of piece 0
+  EXPECT_EQ(Run(dir / "r.bin", 70000), kIoFailure);
+  EXPECT_EQ(std::string(io.text), dir / "r.c00" + ": No space left on device");
+  EXPECT_EQ(FileSize(dir / "r.c00"), 284u + 32768u);
+  EXPECT_FALSE(p.progress_open);
+}
+
+TEST_F(Cut, NamesWithoutAShiftJisFormAreRefused) {
+  WriteFile(dir / "smile\xF0\x9F\x98\x80.txt", Pattern(3000));
+  EXPECT_EQ(Run(dir / "smile\xF0\x9F\x98\x80.txt", 2000), kFailed);
+  ASSERT_EQ(p.Notices().size(), 1u);
+  EXPECT_NE(p.Notices()[0].find("Shift_JIS"), std::string::npos);
+  EXPECT_EQ(List(dir.path()).size(), 1u);
+}
+
+}  // namespace
+}  // namespace pvx

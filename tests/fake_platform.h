@@ -1,0 +1,114 @@
+// A scripted platform for engine tests: real files in a temporary folder,
+// with the user's answers, Cancel presses and failures given by the test,
+// and every question, notice and progress call written to a log.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/posix/posix_platform.h"
+
+namespace pvx {
+
+class FakePlatform : public PosixPlatform {
+ public:
+  // What the user does.
+  std::deque<bool> answers;      // Confirm answers in order; empty: OK
+  int cancel_at_check = 0;       // press Cancel before this CheckCancel (1-based)
+  bool progress_fails = false;   // the progress window cannot be created
+  Lang lang = Lang::kJapanese;
+
+  // What the disk does.
+  int fail_write_at = 0;         // this Write (1-based) fails
+  std::map<std::string, uint64_t> fake_length;  // Length() lies for a path
+  bool has_stub = false;
+  std::vector<uint8_t> stub;
+
+  // What happened.
+  std::vector<std::string> log;  // "notify:", "confirm:", "disk:", ...
+  std::vector<int> positions;    // every ProgressPos
+  int writes = 0;
+  int checks = 0;
+  bool progress_open = false;
+
+  std::vector<std::string> Notices() const { return Filter("notify:"); }
+  std::vector<std::string> Questions() const { return Filter("confirm:"); }
+  std::vector<std::string> Filter(const std::string& kind) const {
+    std::vector<std::string> out;
+    for (const auto& line : log)
+      if (line.compare(0, kind.size(), kind) == 0)
+        out.push_back(line.substr(kind.size()));
+    return out;
+  }
+
+  bool Length(FileHandle f, uint64_t* length, Failure* why) override {
+    auto it = fake_length.find(PathOf(f));
+    if (it != fake_length.end()) {
+      *length = it->second;
+      return true;
+    }
+    return PosixPlatform::Length(f, length, why);
+  }
+  bool Write(FileHandle f, const void* buf, uint32_t n, Failure* why) override {
+    if (++writes == fail_write_at) {
+      snprintf(why->text, sizeof why->text, "%s: No space left on device",
+               PathOf(f));
+      return false;
+    }
+    return PosixPlatform::Write(f, buf, n, why);
+  }
+  // Chunks go through Read and Write so that write failures can be placed.
+  bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
+            uint32_t* got, Failure* why) override {
+    return CopyByReadWrite(*this, src, dst, buf, n, got, why);
+  }
+  bool StubImage(const uint8_t** image, uint32_t* length) override {
+    if (!has_stub) return false;
+    *image = stub.data();
+    *length = static_cast<uint32_t>(stub.size());
+    return true;
+  }
+
+  Lang Language() override { return lang; }
+  void Notify(const char* text) override { log.push_back(std::string("notify:") + text); }
+  bool Confirm(const char* text) override {
+    log.push_back(std::string("confirm:") + text);
+    if (answers.empty()) return true;
+    bool a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void AwaitDisk(const char* text) override { log.push_back(std::string("disk:") + text); }
+
+  bool ProgressCreate() override {
+    log.push_back("create");
+    finished_ = false;
+    if (progress_fails) return false;
+    progress_open = true;
+    return true;
+  }
+  void ProgressCaption(const char* text) override { log.push_back(std::string("caption:") + text); }
+  void ProgressLabel(const char* text) override { log.push_back(std::string("label:") + text); }
+  void ProgressPos(int pos) override { positions.push_back(pos); }
+  bool ProgressCheckCancel() override {
+    ++checks;
+    if (finished_) return true;  // the user presses OK at once
+    return checks == cancel_at_check;
+  }
+  void ProgressItemText(int item, const char* text) override {
+    log.push_back("item" + std::to_string(item) + ":" + text);
+    if (item == kProgressButton) finished_ = true;
+  }
+  void ProgressDestroy() override {
+    log.push_back("destroy");
+    progress_open = false;
+  }
+
+ private:
+  bool finished_ = false;
+};
+
+}  // namespace pvx
