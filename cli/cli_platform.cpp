@@ -1,6 +1,7 @@
 #include "cli/cli_platform.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -107,20 +108,38 @@ bool CliPlatform::TakeInterrupt() {
 
 CliPlatform::Input CliPlatform::ReadLine(std::string* line) {
   line->clear();
+  // Ctrl-C is held back except inside ppoll, so a press that comes just
+  // before the wait still ends it.
+  sigset_t interrupt, outside;
+  sigemptyset(&interrupt);
+  sigaddset(&interrupt, SIGINT);
+  sigprocmask(SIG_BLOCK, &interrupt, &outside);
+  Input result = Input::kEnd;
   for (;;) {
+    if (g_interrupted) {
+      result = Input::kInterrupted;
+      break;
+    }
+    struct pollfd in = {STDIN_FILENO, POLLIN, 0};
+    if (ppoll(&in, 1, nullptr, &outside) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
     char c;
     ssize_t n = read(STDIN_FILENO, &c, 1);
-    if (n == 1) {
-      if (c == '\n') return Input::kLine;
-      line->push_back(c);
-    } else if (n == 0) {
-      return line->empty() ? Input::kEnd : Input::kLine;
-    } else if (errno == EINTR) {
-      if (g_interrupted) return Input::kInterrupted;
-    } else {
-      return Input::kEnd;
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      result = line->empty() ? Input::kEnd : Input::kLine;
+      break;
     }
+    if (c == '\n') {
+      result = Input::kLine;
+      break;
+    }
+    line->push_back(c);
   }
+  sigprocmask(SIG_SETMASK, &outside, nullptr);
+  return result;
 }
 
 void CliPlatform::Notify(const char* text) {

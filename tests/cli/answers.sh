@@ -1,0 +1,102 @@
+# Questions, the disk prompt and Ctrl-C: who answers (-y, -n, the terminal,
+# nobody), what each answer leaves on disk, and the exit statuses 1 and 130.
+source "$(dirname "$0")/lib.sh" "$1"
+
+random_file data.bin 100000
+echo old >data.c00
+
+# No terminal and neither -y nor -n: Cancel, said once; the piece stays.
+run cut -s 40K data.bin
+expect_rc 1
+expect_text err.txt "data.c00 already exists."
+expect_text err.txt "standard input is not a terminal"
+expect_text data.c00 old
+expect_no_text out.txt "cut into"
+
+# -n: Cancel without the remark.
+run cut -n -s 40K data.bin
+expect_rc 1
+expect_no_text err.txt "not a terminal"
+expect_text data.c00 old
+
+# -y: OK, the piece is replaced.
+run cut -y -s 40K data.bin
+expect_rc 0
+expect_text out.txt "data.bin is cut into 3 files."
+expect_size data.c00 40960
+
+# Joining over an existing output asks the same way.
+mkdir out && echo keep >out/data.bin
+run join -d out data.c01
+expect_rc 1
+expect_text err.txt "data.bin already exists."
+expect_text out/data.bin keep
+run join -y -d out data.c01
+expect_rc 0
+expect_same data.bin out/data.bin
+
+# Asked on a terminal: "y" is OK, anything else Cancel.
+if script -qec true /dev/null >/dev/null 2>&1; then
+  echo keep >out/data.bin
+  printf 'no\n' | script -qec "'$PARVEX' join -d out data.c00" /dev/null >tty.txt 2>&1
+  rc=$?
+  expect_rc 1
+  expect_text out/data.bin keep
+  printf 'y\n' | script -qec "'$PARVEX' join -d out data.c00" /dev/null >tty.txt 2>&1
+  rc=$?
+  expect_rc 0
+  expect_same data.bin out/data.bin
+  expect_no_text tty.txt "not a terminal"
+else
+  echo "note: no pseudo-terminal (script); terminal answers not tried" >&2
+fi
+
+# The disk prompt: one per piece, each waiting for a line; the end of the
+# input counts as Enter.
+rm -f data.c0*
+printf '\n\n' | "$PARVEX" cut -p -s 40K data.bin >out.txt 2>err.txt
+rc=$?
+expect_rc 0
+for k in 1 2 3; do expect_text err.txt "Insert disk $k..."; done
+expect_size data.c02 $((100000 + 284 - 2 * 40960))
+
+# Ctrl-C while the disk prompt waits: the copy stops at its first check,
+# partial output stays, the status is 130 and no report is printed.
+random_file big.bin 3000000
+mkfifo input
+"$PARVEX" cut -p -s 1M -d cancelled big.bin <input >out.txt 2>err.txt &
+pid=$!
+exec 3>input
+for _ in $(seq 100); do
+  grep -q "Insert disk 1" err.txt && break
+  sleep 0.1
+done
+kill -INT "$pid"
+wait "$pid"
+rc=$?
+exec 3>&-
+expect_rc 130
+expect_no_text out.txt "cut into"
+[ -f cancelled/big.c00 ] && [ "$(stat -c %s cancelled/big.c00)" -lt 1048576 ] ||
+  fail "cancelled/big.c00 should be there and short"
+expect_absent cancelled/big.c01
+
+# The same during a join, over the pieces of a whole cut.
+run cut -s 1M -d set big.bin
+expect_rc 0
+"$PARVEX" join -p -d joined set/big.c00 <input >out.txt 2>err.txt &
+pid=$!
+exec 3>input
+for _ in $(seq 100); do
+  grep -q "Insert disk 1" err.txt && break
+  sleep 0.1
+done
+kill -INT "$pid"
+wait "$pid"
+rc=$?
+exec 3>&-
+expect_rc 130
+expect_no_text out.txt "concatinated"
+[ "$(stat -c %s joined/big.bin)" -lt 3000000 ] || fail "joined/big.bin should be short"
+
+finish
