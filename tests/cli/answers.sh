@@ -1,5 +1,6 @@
-# Questions, the disk prompt and Ctrl-C: who answers (-y, -n, the terminal,
-# nobody), what each answer leaves on disk, and the exit statuses 1 and 130.
+# Questions, the disk prompt, Ctrl-C and failures: who answers (-y, -n, the
+# terminal, nobody), what each outcome leaves on disk, and the exit statuses
+# 1 and 130.
 source "$(dirname "$0")/lib.sh" "$1"
 
 random_file data.bin 100000
@@ -34,6 +35,16 @@ expect_text out/data.bin keep
 run join -y -d out data.c01
 expect_rc 0
 expect_same data.bin out/data.bin
+
+# A write that fails during the copy (here: past the file size limit) is
+# reported with the file's name; what was written stays.
+(trap '' XFSZ; ulimit -f 40; exec "$PARVEX" join -d limited data.c00) \
+  </dev/null >out.txt 2>err.txt
+rc=$?
+expect_rc 1
+expect_text err.txt "limited/data.bin: File too large"
+expect_size limited/data.bin 40960
+expect_no_text out.txt "concatinated"
 
 # Asked on a terminal: "y" is OK, anything else Cancel.
 if script -qec true /dev/null >/dev/null 2>&1; then
