@@ -228,6 +228,22 @@ HWND FindControl(HWND top, UINT id) {
 }
 
 const UINT kAnyControl = 0xFFFFFFFEu;
+const UINT kMessageBox = 0xFFFFFFFDu;
+
+bool IsButtonClass(HWND h) { return lstrcmpiW(ClassOf(h).c_str(), L"Button") == 0; }
+
+// A message box: a dialog with the text in static 65535 and nothing but
+// statics (text, icon) and buttons. Dialogs with -1 statics of their own
+// also hold a 65535, but have other controls besides.
+bool IsMessageBox(HWND h) {
+  if (ClassOf(h) != L"#32770") return false;
+  HWND text = FindControl(h, 0xFFFF);
+  if (!text || lstrcmpiW(ClassOf(text).c_str(), L"Static") != 0) return false;
+  for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (!IsButtonClass(c) && lstrcmpiW(ClassOf(c).c_str(), L"Static") != 0)
+      return false;
+  return true;
+}
 
 // Of several windows with one caption, -n picks by position. Otherwise, when
 // the command names a control, only windows holding it count (so the dialog
@@ -238,7 +254,8 @@ HWND Pick(const Context& cx, const std::vector<HWND>& all, UINT id) {
   if (cx.opt.nth >= 0) return cx.opt.nth < (int)all.size() ? all[cx.opt.nth] : NULL;
   std::vector<HWND> fit;
   for (HWND h : all)
-    if (id == kAnyControl || FindControl(h, id)) fit.push_back(h);
+    if (id == kAnyControl || (id == kMessageBox ? IsMessageBox(h) : FindControl(h, id) != NULL))
+      fit.push_back(h);
   for (HWND h : fit)
     if (IsWindowEnabled(h)) return h;
   return fit.empty() ? NULL : fit[0];
@@ -277,7 +294,8 @@ HWND WaitWindow(Context& cx, const std::wstring& title, bool prefix,
                     Narrow(title) + "\"";
   if (!cx.opt.cls.empty()) msg += " of class " + Narrow(cx.opt.cls);
   if (cx.opt.nth >= 0) msg += " at position " + std::to_string(cx.opt.nth);
-  if (id != kAnyControl) msg += " holding control " + std::to_string(id);
+  if (id == kMessageBox) msg += " that is a message box";
+  else if (id != kAnyControl) msg += " holding control " + std::to_string(id);
   msg += " after " + std::to_string(timeout_ms) + " ms; visible windows:\n" +
          ListWindows();
   Fail(cx, msg);
@@ -337,8 +355,6 @@ std::vector<HWND> Descendants(HWND top) {
   EnumChildWindows(top, CollectChild, reinterpret_cast<LPARAM>(&all));
   return all;
 }
-
-bool IsButtonClass(HWND h) { return lstrcmpiW(ClassOf(h).c_str(), L"Button") == 0; }
 
 HWND ButtonByText(Context& cx, HWND top, const std::wstring& text) {
   std::vector<HWND> all = Descendants(top);
@@ -412,10 +428,7 @@ int CmdCaption(Context& cx, const Args& a) {
 }
 
 int CmdMsgBox(Context& cx, const Args& a) {
-  Options saved = cx.opt;
-  if (cx.opt.cls.empty()) cx.opt.cls = L"#32770";
-  HWND top = WaitWindow(cx, a[0], false, Timeout(cx, kDefaultTimeoutMs), 0xFFFF);
-  cx.opt = saved;
+  HWND top = WaitWindow(cx, a[0], false, Timeout(cx, kDefaultTimeoutMs), kMessageBox);
   if (!top) return 1;
   HWND c = FindControl(top, 0xFFFF);
   std::wstring t;
