@@ -134,6 +134,17 @@ _pvx_reg "$_pvx_subst" /v 'MS PGothic' /d IPAPGothic
 _pvx_reg "$_pvx_subst" /v 'MS Gothic' /d IPAGothic
 _pvx_reg "$_pvx_subst" /v 'MS UI Gothic' /d IPAPGothic
 unset _pvx_subst
+# Wine's own symbol font for the caption buttons, where the packaging left it
+# outside the prefix's search path.
+for _pvx_f in /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf \
+              /usr/local/share/wine/fonts/marlett.ttf; do
+  if [ -f "$_pvx_f" ]; then
+    mkdir -p "$WINE_C/windows/Fonts"
+    cp "$_pvx_f" "$WINE_C/windows/Fonts/" 2>/dev/null || true
+    break
+  fi
+done
+unset _pvx_f
 
 PVX_HARNESS_START_MS=$((($(date +%s%N) - _pvx_t0) / 1000000))
 _pvx_say "Wine ready on $DISPLAY in ${PVX_HARNESS_START_MS} ms (prefix $WINEPREFIX, $LC_ALL)"
@@ -187,6 +198,8 @@ screenshot() {
     _pvx_say "no screenshot $1: ImageMagick's import is missing"
     return 0
   fi
+  # Let the windows finish painting what the last command changed.
+  sleep "${PVX_SHOT_DELAY:-0.3}"
   import -display "$DISPLAY" -window root "$out" 2>/dev/null ||
     { _pvx_say "screenshot $1 failed"; return 1; }
   printf '%s\n' "$out"
