@@ -1,0 +1,288 @@
+#include "platform/win32/win32_platform.h"
+
+#include "format/piece_format.h"
+#include "format/text.h"
+#include "platform/win32/wide.h"
+
+namespace pvx {
+namespace {
+
+// An open file: its handle and the path it was opened with, for messages.
+// The engines hold at most three files at once; the table is static so that
+// the stub needs no heap.
+struct Win32File {
+  HANDLE handle;  // null: the slot is free
+  char path[kPathCap];
+};
+constexpr int kMaxOpenFiles = 8;
+Win32File g_files[kMaxOpenFiles];
+
+Win32File* FileOf(FileHandle f) { return reinterpret_cast<Win32File*>(f); }
+HANDLE HandleOf(FileHandle f) { return FileOf(f)->handle; }
+
+// The largest text the message boxes show, in UTF-16 units.
+constexpr int kMessageCap = 4096;
+
+// The last error of a call on f into *why; false, for returning.
+bool Fail(Failure* why, FileHandle f) {
+  Win32Platform::SetFailure(why, FileOf(f)->path, GetLastError());
+  return false;
+}
+
+}  // namespace
+
+Win32Platform::Win32Platform(UINT progress_caption_id)
+    : caption_id_(progress_caption_id) {
+  // The program's file name without its extension.
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (n >= MAX_PATH) n = 0;
+  path[n] = 0;
+  const wchar_t* name = path;
+  for (const wchar_t* c = path; *c; ++c)
+    if (*c == L'\\' || *c == L'/') name = c + 1;
+  int len = 0;
+  int dot = -1;
+  for (; name[len]; ++len) {
+    title_[len] = name[len];
+    if (name[len] == L'.') dot = len;
+  }
+  title_[dot >= 0 ? dot : len] = 0;
+}
+
+Win32Platform::~Win32Platform() { ProgressDestroy(); }
+
+void Win32Platform::SetFailure(Failure* why, const char* path, DWORD error) {
+  if (!why) return;
+  wchar_t wide[512];
+  char cause[768];
+  DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      error, 0, wide, 512, nullptr);
+  // The system's texts end in a line break; some hold one inside.
+  while (n > 0 && (wide[n - 1] == L'\r' || wide[n - 1] == L'\n' ||
+                   wide[n - 1] == L' '))
+    --n;
+  for (DWORD i = 0; i < n; ++i)
+    if (wide[i] == L'\r' || wide[i] == L'\n') wide[i] = L' ';
+  wide[n] = 0;
+  if (n == 0 || !FromWide(wide, cause, sizeof cause))
+    Format(cause, sizeof cause, "error %u", static_cast<unsigned>(error));
+  Format(why->text, sizeof why->text, "%s: %s", path, cause);
+}
+
+const char* Win32Platform::PathOf(FileHandle f) { return FileOf(f)->path; }
+
+FileHandle Win32Platform::Open(const char* path, DWORD access, DWORD share,
+                               DWORD disposition, Failure* why) {
+  Win32File* slot = nullptr;
+  for (Win32File& file : g_files)
+    if (!file.handle) {
+      slot = &file;
+      break;
+    }
+  if (!slot) {
+    SetFailure(why, path, ERROR_TOO_MANY_OPEN_FILES);
+    return nullptr;
+  }
+  wchar_t wide[kPathCap];
+  if (!StrCopy(slot->path, kPathCap, path) || !ToWide(path, wide, kPathCap)) {
+    SetFailure(why, path, ERROR_FILENAME_EXCED_RANGE);
+    return nullptr;
+  }
+  HANDLE h = CreateFileW(wide, access, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    SetFailure(why, path, GetLastError());
+    return nullptr;
+  }
+  slot->handle = h;
+  return reinterpret_cast<FileHandle>(slot);
+}
+
+FileHandle Win32Platform::OpenRead(const char* path, Failure* why) {
+  return Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, why);
+}
+
+FileHandle Win32Platform::OpenSource(const char* path, Failure* why) {
+  return Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, why);
+}
+
+FileHandle Win32Platform::OpenWrite(const char* path, Failure* why) {
+  // Readers may look (so that SameFile can tell an input from the output);
+  // nobody else writes while we do.
+  return Open(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, why);
+}
+
+bool Win32Platform::Truncate(FileHandle f, Failure* why) {
+  return Seek(f, 0, why) &&
+         (SetEndOfFile(HandleOf(f)) || Fail(why, f));
+}
+
+bool Win32Platform::Length(FileHandle f, uint64_t* length, Failure* why) {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(HandleOf(f), &size)) return Fail(why, f);
+  *length = static_cast<uint64_t>(size.QuadPart);
+  return true;
+}
+
+bool Win32Platform::Seek(FileHandle f, uint64_t offset, Failure* why) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(HandleOf(f), to, nullptr, FILE_BEGIN) ||
+         Fail(why, f);
+}
+
+bool Win32Platform::Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
+                         Failure* why) {
+  DWORD read = 0;
+  BOOL ok = ReadFile(HandleOf(f), buf, n, &read, nullptr);
+  *got = ok ? read : 0;
+  return ok || Fail(why, f);
+}
+
+bool Win32Platform::Write(FileHandle f, const void* buf, uint32_t n,
+                          Failure* why) {
+  const uint8_t* p = static_cast<const uint8_t*>(buf);
+  while (n > 0) {
+    DWORD written = 0;
+    if (!WriteFile(HandleOf(f), p, n, &written, nullptr)) return Fail(why, f);
+    if (written == 0) {  // nothing moved and no error: the disk is full
+      SetFailure(why, PathOf(f), ERROR_HANDLE_DISK_FULL);
+      return false;
+    }
+    p += written;
+    n -= written;
+  }
+  return true;
+}
+
+bool Win32Platform::Copy(FileHandle src, FileHandle dst, void* buf,
+                         uint32_t n, uint32_t* got, Failure* why) {
+  return CopyByReadWrite(*this, src, dst, buf, n, got, why);
+}
+
+bool Win32Platform::SameFile(FileHandle a, FileHandle b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  if (!GetFileInformationByHandle(HandleOf(a), &ia) ||
+      !GetFileInformationByHandle(HandleOf(b), &ib))
+    return false;
+  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+void Win32Platform::Close(FileHandle f) {
+  if (!f) return;
+  CloseHandle(HandleOf(f));
+  FileOf(f)->handle = nullptr;
+}
+
+bool Win32Platform::Exists(const char* path) {
+  wchar_t wide[kPathCap];
+  return ToWide(path, wide, kPathCap) &&
+         GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32Platform::IsFolder(const char* path) {
+  wchar_t wide[kPathCap];
+  if (!ToWide(path, wide, kPathCap)) return false;
+  DWORD attributes = GetFileAttributesW(wide);
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32Platform::MakeFolder(const char* path) {
+  wchar_t wide[kPathCap];
+  return ToWide(path, wide, kPathCap) && CreateDirectoryW(wide, nullptr);
+}
+
+bool Win32Platform::ToHeaderName(const char* name, char* out, size_t cap) {
+  wchar_t wide[kPathCap];
+  BOOL defaulted = FALSE;
+  if (cap == 0) return false;
+  if (!ToWide(name, wide, kPathCap) ||
+      WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, -1, out,
+                          static_cast<int>(cap), nullptr, &defaulted) <= 0 ||
+      defaulted) {
+    out[0] = 0;
+    return false;
+  }
+  return true;
+}
+
+bool Win32Platform::FromHeaderName(const char* raw, char* out, size_t cap) {
+  wchar_t wide[kPathCap];
+  if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, raw, -1, wide,
+                          kPathCap) <= 0) {
+    if (cap) out[0] = 0;
+    return false;
+  }
+  return FromWide(wide, out, cap);
+}
+
+bool Win32Platform::StubImage(const uint8_t** image, uint32_t* length) {
+  if (!stub_) return false;
+  *image = stub_;
+  *length = stub_length_;
+  return true;
+}
+
+int Win32Platform::ShowMessage(const char* text, UINT type) {
+  wchar_t wide[kMessageCap];
+  // Shown as well as it converts: a message must never vanish.
+  if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, kMessageCap) <= 0)
+    wide[kMessageCap - 1] = 0;
+  HWND owner = progress_ && progress_->GetSafeHwnd() ? progress_->GetSafeHwnd()
+                                                     : main_;
+  return MessageBoxW(owner, wide, title_, type);
+}
+
+void Win32Platform::Notify(const char* text) { ShowMessage(text, MB_OK); }
+
+bool Win32Platform::Confirm(const char* text) {
+  return ShowMessage(text, MB_OKCANCEL) != IDCANCEL;
+}
+
+void Win32Platform::AwaitDisk(const char* text) { ShowMessage(text, MB_OK); }
+
+bool Win32Platform::ProgressCreate() {
+  if (progress_) return true;
+  progress_ = new (progress_room_) CProgressDlg(0, caption_id_);
+  if (!progress_->Create(main_)) {
+    progress_->~CProgressDlg();
+    progress_ = nullptr;
+    return false;
+  }
+  return true;
+}
+
+void Win32Platform::ProgressCaption(const char* text) {
+  if (progress_) progress_->SetCaption(text);
+}
+
+void Win32Platform::ProgressLabel(const char* text) {
+  if (progress_) progress_->SetLabel(text);
+}
+
+void Win32Platform::ProgressPos(int pos) {
+  if (progress_) progress_->SetPos(pos);
+}
+
+bool Win32Platform::ProgressCheckCancel() {
+  // Without a window nothing could ever answer: report a cancel rather than
+  // let a waiting engine spin for ever.
+  return !progress_ || progress_->CheckCancel();
+}
+
+void Win32Platform::ProgressItemText(int item, const char* text) {
+  if (progress_) progress_->SetItemText(item, text);
+}
+
+void Win32Platform::ProgressDestroy() {
+  if (!progress_) return;
+  progress_->~CProgressDlg();
+  progress_ = nullptr;
+}
+
+}  // namespace pvx
