@@ -31,6 +31,7 @@ enum Msg {
   kMsgIsInput,           // file name
   kMsgIsOutput,          // file name
   kMsgNoProgressWindow,
+  kMsgNameNotStorable,   // name
   kMsgCount
 };
 

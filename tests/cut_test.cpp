@@ -316,5 +316,25 @@ TEST_F(Cut, NamesWithoutAShiftJisFormAreRefused) {
   EXPECT_EQ(List(dir.path()).size(), 1u);
 }
 
+// POSIX names may hold what no join creates; such a set could never be
+// joined again, so the cut refuses it before anything is made.
+TEST_F(Cut, NamesNoJoinWouldCreateAreRefused) {
+  for (const char* name : {"at 12:00.log", "a\\b.txt", "bell\x07.txt"}) {
+    test::TempDir d;
+    FakePlatform q;
+    q.lang = Lang::kEnglish;
+    WriteFile(d / name, Pattern(3000));
+    EXPECT_EQ(CutFile(q, 2000, (d / name).c_str(), (d / "set/").c_str(), false,
+                      false, &io),
+              kFailed)
+        << name;
+    ASSERT_EQ(q.Notices().size(), 1u) << name;
+    EXPECT_NE(q.Notices()[0].find("a piece set cannot carry"), std::string::npos)
+        << q.Notices()[0];
+    EXPECT_EQ(q.Notices()[0].find('\x07'), std::string::npos) << "shown as ?";
+    EXPECT_EQ(List(d.path()), std::vector<std::string>{name}) << name;
+  }
+}
+
 }  // namespace
 }  // namespace pvx

@@ -66,6 +66,13 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
     Tell(p, kMsgPieceSizeTooSmall, piece_size, static_cast<uint32_t>(head));
     return kFailed;
   }
+  // A name that no join would create gives a set that can never be joined.
+  if (!IsSafeFileName(parts.name)) {
+    char shown[kNameCap];
+    Printable(parts.name, shown, sizeof shown);
+    Tell(p, kMsgNameNotStorable, shown);
+    return kFailed;
+  }
   char header_name[kPathCap];
   if (!p.ToHeaderName(parts.name, header_name, sizeof header_name)) {
     Tell(p, kMsgNameNotCp932, parts.name);
