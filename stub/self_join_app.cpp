@@ -1,0 +1,116 @@
+#include "stub/self_join_app.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include "format/engines.h"
+#include "format/messages.h"
+#include "format/text.h"
+#include "platform/win32/wide.h"
+#include "resources/stub/resource.h"
+
+namespace pvx {
+
+uint32_t LoadedImageSize(HMODULE module) {
+  const uint8_t* image = reinterpret_cast<const uint8_t*>(module);
+  const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return 0;
+  const IMAGE_NT_HEADERS32* nt =
+      reinterpret_cast<const IMAGE_NT_HEADERS32*>(image + dos->e_lfanew);
+  if (nt->Signature != IMAGE_NT_SIGNATURE) return 0;
+  return StubImageSize(image, nt->OptionalHeader.SizeOfImage);
+}
+
+CSelfJoinApp::CSelfJoinApp()
+    : m_nStubImageSize(0), m_platform(IDS_SELFJOIN_PROGRESS) {
+  m_strSelfPath[0] = 0;
+}
+
+BOOL CSelfJoinApp::InitInstance() {
+  wchar_t path[kPathCap];
+  DWORD n = GetModuleFileNameW(nullptr, path, kPathCap);
+  if (n >= kPathCap) n = 0;
+  path[n] = 0;
+  FromWide(path, m_strSelfPath, kPathCap);
+  m_nStubImageSize = LoadedImageSize(GetModuleHandleW(nullptr));
+
+  CSelfJoinDlg dialog(*this);
+  dialog.DoModal(nullptr);
+  return FALSE;
+}
+
+BOOL CSelfJoinApp::SelfJoin(const char* destination) {
+  Failure io;
+  int result = pvx::SelfJoin(m_platform, m_strSelfPath, m_nStubImageSize,
+                             destination, &io);
+  if (result == kIoFailure) m_platform.Notify(io.text);
+  return result == kDone;
+}
+
+CSelfJoinDlg::CSelfJoinDlg(CSelfJoinApp& app)
+    : CDialog(IDD_SELFJOIN), m_app(app) {
+  m_strDestination[0] = 0;
+}
+
+bool CSelfJoinDlg::DoDataExchange(bool save) {
+  return DdxText(save, IDC_DESTINATION, m_strDestination,
+                 sizeof m_strDestination);
+}
+
+BOOL CSelfJoinDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+  m_app.Platform().SetMainWindow(m_hWnd);
+  // The program's own folder, with its trailing separator. UTF-8 never
+  // holds a "\" byte inside a character, so the last one is the last one.
+  StrCopy(m_strDestination, sizeof m_strDestination, m_app.m_strSelfPath);
+  char* cut = m_strDestination;
+  for (char* c = m_strDestination; *c; ++c)
+    if (*c == '\\') cut = c + 1;
+  *cut = 0;
+  UpdateData(false);
+  return TRUE;
+}
+
+void CSelfJoinDlg::OnOK() {
+  if (!UpdateData(true)) {
+    char text[256];
+    Format(text, sizeof text, Text(Lang::kJapanese, kMsgPathTooLong),
+           "Destination");
+    m_app.Platform().Notify(text);
+    return;
+  }
+  if (m_app.SelfJoin(m_strDestination)) EndDialog(IDOK);
+}
+
+bool CSelfJoinDlg::OnCommand(int id, int code, HWND control) {
+  if (id == IDC_BROWSE_DESTINATION) {
+    if (code == BN_CLICKED) OnBrowseDestination();
+    return true;
+  }
+  return CDialog::OnCommand(id, code, control);
+}
+
+void CSelfJoinDlg::OnBrowseDestination() {
+  wchar_t path[MAX_PATH];
+  BROWSEINFOW info = {};
+  info.hwndOwner = m_hWnd;
+  info.pszDisplayName = path;
+  info.lpszTitle = L"Choose the destination...";
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  LPITEMIDLIST item = SHBrowseForFolderW(&info);
+  if (!item) return;  // cancelled: the edit keeps its text
+  if (SHGetPathFromIDListW(item, path) &&
+      FromWide(path, m_strDestination, sizeof m_strDestination))
+    UpdateData(false);
+  ILFree(item);
+}
+
+}  // namespace pvx
+
+// The program's entry point: no C run-time start-up runs before it.
+extern "C" void WinMainCRTStartup() {
+  InitCommonControls();  // registers the progress bar's window class
+  pvx::CSelfJoinApp app;
+  app.InitInstance();
+  ExitProcess(0);
+}
