@@ -50,7 +50,7 @@ BOOL CProgressDlg::OnInitDialog() {
   SendMessageW(m_progress, PBM_SETSTEP, m_nStep, 0);
   SendMessageW(m_progress, PBM_SETPOS, m_nRangeLow, 0);
   wchar_t caption[256];
-  if (LoadStringW(GetModuleHandleW(nullptr), m_nCaptionId, caption, 256) <= 0)
+  if (LoadStringW(ThisModule(), m_nCaptionId, caption, 256) <= 0)
     caption[0] = 0;
   SendMessageW(m_hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(caption));
   return TRUE;

@@ -32,7 +32,7 @@ BOOL CSelfJoinApp::InitInstance() {
   if (n >= kPathCap) n = 0;
   path[n] = 0;
   FromWide(path, m_strSelfPath, kPathCap);
-  m_nStubImageSize = LoadedImageSize(GetModuleHandleW(nullptr));
+  m_nStubImageSize = LoadedImageSize(ThisModule());
 
   CSelfJoinDlg dialog(*this);
   dialog.DoModal(nullptr);

@@ -11,13 +11,13 @@ CDialog::~CDialog() {
 }
 
 INT_PTR CDialog::DoModal(HWND owner) {
-  return DialogBoxParamW(GetModuleHandleW(nullptr),
+  return DialogBoxParamW(ThisModule(),
                          MAKEINTRESOURCEW(m_nIDTemplate), owner, DialogProc,
                          reinterpret_cast<LPARAM>(this));
 }
 
 bool CDialog::Create(HWND owner) {
-  CreateDialogParamW(GetModuleHandleW(nullptr),
+  CreateDialogParamW(ThisModule(),
                      MAKEINTRESOURCEW(m_nIDTemplate), owner, DialogProc,
                      reinterpret_cast<LPARAM>(this));
   return m_hWnd != nullptr;

@@ -10,7 +10,14 @@
 #include <stddef.h>
 #include <windows.h>
 
+// The program's own module: the linker places the DOS header of the image
+// at this symbol.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace pvx {
+
+// This program's instance handle, without asking the system.
+inline HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 // The room for a control text that the layer moves, in UTF-16 units with
 // the terminator.
