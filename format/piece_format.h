@@ -54,7 +54,9 @@ HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
 
 // Length of the program image at the start of image[0..length): the end of
 // the raw data of the section where the walk over the section table stops.
-// 0 when any step would read outside the image or the result lies past it.
+// 0 when any step would read outside the image. The result may lie past
+// length (a prefix of a file was given); callers compare it with what they
+// hold.
 uint32_t StubImageSize(const uint8_t* image, uint32_t length);
 
 // Path parts. folder keeps its trailing separator; ext keeps its dot.
