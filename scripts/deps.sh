@@ -9,7 +9,7 @@ what=${1:-build}
 
 pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev g++-mingw-w64-i686)
 if [ "$what" = test ]; then
-  pkgs+=(clang libclang-rt-14-dev xvfb xauth x11-utils fonts-ipafont-gothic imagemagick)
+  pkgs+=(clang libclang-rt-14-dev xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales)
 fi
 
 missing=()
@@ -18,7 +18,9 @@ for p in "${pkgs[@]}"; do
 done
 need_wine=0
 if [ "$what" = test ]; then
-  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' || need_wine=1
+  for p in wine32:i386 fonts-wine; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need_wine=1
+  done
   command -v wine >/dev/null 2>&1 || need_wine=1
 fi
 
@@ -36,5 +38,5 @@ fi
 apt-get update -q
 [ ${#missing[@]} -eq 0 ] || apt-get install -y -q --no-install-recommends "${missing[@]}"
 if [ $need_wine -eq 1 ]; then
-  apt-get install -y -q wine wine32:i386
+  apt-get install -y -q wine wine32:i386 fonts-wine
 fi
