@@ -25,6 +25,12 @@ assert_eq '* (Same Folder)' "$(drive combo "$T" 1028)" "destination list"
 assert_eq $'* 1.44M\n  1.25M' "$(drive combo "$T" 1024)" "size list"
 assert_eq 1001 "$(drive focus "$T")" "focus on the file name"
 
+# Typing: every key re-reads the name and sets the buttons, and the caret
+# stays where the user types.
+for k in a b c . c 0; do drive key "$T" "$k" || fail "key $k"; done
+drive until 'abc.c0' text "$T" 1001 || fail "typed name"
+assert_eq 1 "$(drive enabled "$T" 40002)" "Concatinate after typing abc.c0"
+
 # --- Button states follow the name ------------------------------------------
 # name, then Cut / SPvX... / Concatinate enabled
 {
