@@ -52,8 +52,8 @@ size_t strlen(const char* s) {
   return static_cast<size_t>(e - s);
 }
 
-void __cxa_pure_virtual() {
-  FatalAppExitW(0, L"pure virtual function call");
-}
+// Only a broken object calls a pure virtual function: stop at once (the
+// system reports the fault).
+void __cxa_pure_virtual() { __builtin_trap(); }
 
 }  // extern "C"
