@@ -316,6 +316,32 @@ TEST_F(Cut, NamesWithoutAShiftJisFormAreRefused) {
   EXPECT_EQ(List(dir.path()).size(), 1u);
 }
 
+// Some characters have code page 932 bytes that read back as another one
+// (WAVE DASH as FULLWIDTH TILDE, MINUS SIGN as FULLWIDTH HYPHEN-MINUS); the
+// join would write another name, so they count as having no such form.
+TEST_F(Cut, NamesThatWouldComeBackChangedAreRefused) {
+  for (const char* name : {"a\xE3\x80\x9C" "b.txt", "1\xE2\x88\x92" "2.txt"}) {
+    test::TempDir d;
+    FakePlatform q;
+    WriteFile(d / name, Pattern(3000));
+    EXPECT_EQ(CutFile(q, 2000, (d / name).c_str(), "", false, false, &io),
+              kFailed)
+        << name;
+    ASSERT_EQ(q.Notices().size(), 1u) << name;
+    EXPECT_NE(q.Notices()[0].find("Shift_JIS"), std::string::npos);
+    EXPECT_EQ(List(d.path()), std::vector<std::string>{name});
+  }
+  // The fullwidth forms read back as themselves.
+  const std::string twin = "a\xEF\xBD\x9E" "b.txt";
+  WriteFile(dir / twin, Pattern(3000));
+  ASSERT_EQ(Run(dir / twin, 2000), kDone);
+  FakePlatform q;
+  ASSERT_EQ(JoinFile(q, (dir / "a\xEF\xBD\x9E" "b.c00").c_str(),
+                     (dir / "back/").c_str(), false, &io),
+            kDone);
+  EXPECT_EQ(ReadFile(dir / ("back/" + twin)), Pattern(3000));
+}
+
 // POSIX names may hold what no join creates; such a set could never be
 // joined again, so the cut refuses it before anything is made.
 TEST_F(Cut, NamesNoJoinWouldCreateAreRefused) {

@@ -206,7 +206,14 @@ bool PosixPlatform::MakeFolder(const char* path) {
 }
 
 bool PosixPlatform::ToHeaderName(const char* name, char* out, size_t cap) {
-  return Convert("CP932", "UTF-8", name, out, cap);
+  // glibc gives some characters (WAVE DASH, MINUS SIGN, EM DASH, ...) the
+  // bytes of another one (FULLWIDTH TILDE, ...) without counting them as
+  // irreversible; a join would then write another name. Only a name that
+  // reads back unchanged has a code page 932 form.
+  std::string back(strlen(name) + 1, '\0');
+  return Convert("CP932", "UTF-8", name, out, cap) &&
+         Convert("UTF-8", "CP932", out, &back[0], back.size()) &&
+         strcmp(back.c_str(), name) == 0;
 }
 
 bool PosixPlatform::FromHeaderName(const char* raw, char* out, size_t cap) {
