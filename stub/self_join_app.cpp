@@ -12,12 +12,10 @@
 namespace pvx {
 
 uint32_t LoadedImageSize(HMODULE module) {
+  // The loader has checked these headers before the program could run.
   const uint8_t* image = reinterpret_cast<const uint8_t*>(module);
-  const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
-  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return 0;
-  const IMAGE_NT_HEADERS32* nt =
-      reinterpret_cast<const IMAGE_NT_HEADERS32*>(image + dos->e_lfanew);
-  if (nt->Signature != IMAGE_NT_SIGNATURE) return 0;
+  const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+      image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
   return StubImageSize(image, nt->OptionalHeader.SizeOfImage);
 }
 

@@ -52,8 +52,7 @@ class CSelfJoinDlg : public CDialog {
 };
 
 // The length of the program image loaded at module: StubImageSize over its
-// headers, bounded by the image's SizeOfImage. 0 when the headers are not
-// a PE image's.
+// headers, bounded by the image's SizeOfImage.
 uint32_t LoadedImageSize(HMODULE module);
 
 }  // namespace pvx

@@ -23,6 +23,27 @@ HANDLE HandleOf(FileHandle f) { return FileOf(f)->handle; }
 // The largest text the message boxes show, in UTF-16 units.
 constexpr int kMessageCap = 4096;
 
+// Text in code page from to code page to (UTF-8 or 932) through UTF-16, into
+// out (cap bytes, terminated). False (out empty) when the text is not valid
+// in from, has no exact form in to, or does not fit.
+bool Recode(UINT from, UINT to, const char* in, char* out, size_t cap) {
+  wchar_t wide[kPathCap];
+  BOOL defaulted = FALSE;
+  if (cap == 0) return false;
+  if (MultiByteToWideChar(from, MB_ERR_INVALID_CHARS, in, -1, wide,
+                          kPathCap) <= 0 ||
+      // Code page 932 gets no look-alikes and reports characters it lacks;
+      // UTF-8 has every character and takes neither option.
+      WideCharToMultiByte(to, to == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide,
+                          -1, out, static_cast<int>(cap), nullptr,
+                          to == CP_UTF8 ? nullptr : &defaulted) <= 0 ||
+      defaulted) {
+    out[0] = 0;
+    return false;
+  }
+  return true;
+}
+
 // The last error of a call on f into *why; false, for returning.
 bool Fail(Failure* why, FileHandle f) {
   Win32Platform::SetFailure(why, FileOf(f)->path, GetLastError());
@@ -198,27 +219,11 @@ bool Win32Platform::MakeFolder(const char* path) {
 }
 
 bool Win32Platform::ToHeaderName(const char* name, char* out, size_t cap) {
-  wchar_t wide[kPathCap];
-  BOOL defaulted = FALSE;
-  if (cap == 0) return false;
-  if (!ToWide(name, wide, kPathCap) ||
-      WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide, -1, out,
-                          static_cast<int>(cap), nullptr, &defaulted) <= 0 ||
-      defaulted) {
-    out[0] = 0;
-    return false;
-  }
-  return true;
+  return Recode(CP_UTF8, 932, name, out, cap);
 }
 
 bool Win32Platform::FromHeaderName(const char* raw, char* out, size_t cap) {
-  wchar_t wide[kPathCap];
-  if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, raw, -1, wide,
-                          kPathCap) <= 0) {
-    if (cap) out[0] = 0;
-    return false;
-  }
-  return FromWide(wide, out, cap);
+  return Recode(932, CP_UTF8, raw, out, cap);
 }
 
 bool Win32Platform::StubImage(const uint8_t** image, uint32_t* length) {
