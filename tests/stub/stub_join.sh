@@ -71,6 +71,25 @@ drive close "$M" || fail "close box not taken"
 wait_prog "$PROG_PID" 20 || fail "the close box did not end the stub"
 assert_eq "$before" "$(listing "$PVX_WINE_TMP")" "files after leaving"
 
+# --- The stub program alone: nothing behind its image ------------------------
+# It starts like any piece 0 and refuses the join; the destination folder
+# is made before that.
+BARE=$PVX_WINE_TMP/bare
+mkdir -p "$BARE"
+cp "$PVX_STUB_EXE" "$BARE/_sSPVX.exe"
+start_stub "$BARE/_sSPVX.exe"
+drive settext "$M" 1000 "$(winpath "$BARE/made")" || fail "cannot type the destination"
+drive clickbutton "$M" '&Concatinate' || fail "&Concatinate not pressable"
+assert_eq $'_sSPVX.exeはPvXファイルではありません.\n[OK]' "$(drive msgbox _sSPVX)" \
+  "the bare stub's refusal"
+drive clickbutton _sSPVX OK || fail "cannot acknowledge the refusal"
+drive until 1 iswindowenabled "$M" >/dev/null || fail "dialog not enabled after the refusal"
+[ -d "$BARE/made" ] || fail "the destination folder was not made"
+assert_eq $'_sSPVX.exe\nmade' "$(ls "$BARE")" "files after the refusal"
+assert_eq '' "$(ls -A "$BARE/made")" "files in the made folder"
+drive clickbutton "$M" 'E&xit' || fail "E&xit not pressable"
+wait_prog "$PROG_PID" 20 || fail "E&xit did not end the stub"
+
 # --- A join into a folder that does not exist yet -----------------------------
 # Typed without its separator, two levels deep: the stub appends the "\"
 # and creates both folders.
