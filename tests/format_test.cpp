@@ -1,4 +1,5 @@
 // The piece format and the small helpers every engine leans on.
+#include <climits>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -201,6 +202,18 @@ TEST(Progress, PositionsAndPercentText) {
     PercentText(c.first, t, sizeof t);
     EXPECT_STREQ(t, c.second) << c.first;
   }
+  // Positions and ranges far outside the bar's own, against the rule in
+  // plain 64-bit arithmetic.
+  const int extremes[] = {INT_MIN, -65535 * 3 - 1, -656, -1, 1, INT_MAX};
+  for (int low : {0, -7, 65535, INT_MIN})
+    for (int high : {65535, 0, INT_MAX})
+      for (int pos : extremes) {
+        int64_t span = int64_t{high} - low;
+        int64_t q = span ? (int64_t{pos} - low) * 100 / span : 0;
+        if (q != 100) q %= 100;
+        PercentText(pos, t, sizeof t, low, high);
+        EXPECT_EQ(t, std::to_string(q) + "%") << pos << " " << low << ".." << high;
+      }
 }
 
 TEST(Text, FormatKnowsWhatTheMessagesUse) {
