@@ -73,11 +73,11 @@ drive drop "$T" "$PVX_WINE_TMP/drop/first.c07" "$PVX_WINE_TMP/drop/second.txt" \
   "$PVX_WINE_TMP/drop/third.txt" || fail "drop refused"
 drive until "$(winpath "$PVX_WINE_TMP/drop/first.c07")" text "$T" 1001 ||
   fail "dropped file not taken"
-assert_eq 1 "$(drive enabled "$T" 40002)" "Concatinate after dropping a piece"
+drive until 1 enabled "$T" 40002 || fail "Concatinate not enabled after dropping a piece"
 drive drop "$T" "$PVX_WINE_TMP/drop" || fail "drop of a folder refused"
 drive until "$(winpath "$PVX_WINE_TMP/drop")" text "$T" 1001 ||
   fail "dropped folder not taken"
-assert_eq 0 "$(drive enabled "$T" 40002)" "Concatinate after dropping a folder"
+drive until 0 enabled "$T" 40002 || fail "Concatinate still enabled after dropping a folder"
 
 # --- The file browser -------------------------------------------------------
 make_file "$PVX_WINE_TMP/pick me.c03" 10

@@ -39,7 +39,10 @@ fi
 PVX_ARTEFACTS=${PVX_ARTEFACTS:-$PWD/wine-artefacts}
 mkdir -p "$PVX_ARTEFACTS"
 
-PVX_WINE_TMP=$(mktemp -d "${TMPDIR:-/tmp}/pvxwine.XXXXXX")
+# No "." in the folder's name: the tool reads a name's extension from the
+# last "." of the whole text, and a random ".C..." here would make every
+# path in it look like a piece.
+PVX_WINE_TMP=$(mktemp -d "${TMPDIR:-/tmp}/pvxwine-XXXXXX")
 _PVX_XVFB_PID=
 _PVX_PROGS=()
 _pvx_shots=0
