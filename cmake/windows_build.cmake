@@ -31,7 +31,7 @@ ExternalProject_Add(pvx_windows
     -DCMAKE_TOOLCHAIN_FILE=${PVX_ROOT}/cmake/mingw-i686.cmake
     -DCMAKE_BUILD_TYPE=MinSizeRel
   BUILD_ALWAYS ON
-  BUILD_BYPRODUCTS ${PVX_STUB_EXE}
+  BUILD_BYPRODUCTS ${PVX_STUB_EXE} ${PVX_WINDOWS_BINARY_DIR}/Parvex.exe
   INSTALL_COMMAND "")
 
 # The stub's properties, checked natively with the core's own StubImageSize.
