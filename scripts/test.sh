@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test; exits non-zero when anything fails.
 # This is what CI runs (.ci/run). Tests are CTest tests: adding one needs no
-# change here.
-#   bash scripts/test.sh            build into build/
+# change here. The unit tests run a second time, built with AddressSanitizer
+# and UndefinedBehaviorSanitizer in a second tree (BUILD_DIR-asan).
+#   bash scripts/test.sh            build into build/ and build-asan/
 #   BUILD_DIR=/tmp/b bash scripts/test.sh
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -17,5 +18,14 @@ cmake -S "$root" -B "$build" -DBUILD_TESTING=ON
 echo "==> build"
 cmake --build "$build" -j"$(nproc)"
 
+echo "==> build the unit tests with sanitizers ($build-asan)"
+cmake -S "$root" -B "$build-asan" -DBUILD_TESTING=ON -DPVX_SANITIZE=ON \
+  -DPVX_BUILD_WINDOWS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build-asan" -j"$(nproc)" --target pvx_unit_tests
+
+status=0
 echo "==> test"
-ctest --test-dir "$build" --output-on-failure
+ctest --test-dir "$build" --output-on-failure || status=1
+echo "==> unit tests with sanitizers"
+"$build-asan/tests/pvx_unit_tests" --gtest_brief=1 || status=1
+exit $status
