@@ -12,29 +12,29 @@ namespace {
 constexpr size_t kMessageCap = 2048;
 }
 
-void Tell(Platform& p, Msg id, ...) {
+void Tell(Platform& p, int id, ...) {
   char text[kMessageCap];
   va_list args;
   va_start(args, id);
-  FormatV(text, sizeof text, Text(p.Language(), id), args);
+  FormatV(text, sizeof text, Text(p.Language(), static_cast<Msg>(id)), args);
   va_end(args);
   p.Notify(text);
 }
 
-bool Ask(Platform& p, Msg id, ...) {
+bool Ask(Platform& p, int id, ...) {
   char text[kMessageCap];
   va_list args;
   va_start(args, id);
-  FormatV(text, sizeof text, Text(p.Language(), id), args);
+  FormatV(text, sizeof text, Text(p.Language(), static_cast<Msg>(id)), args);
   va_end(args);
   return p.Confirm(text);
 }
 
-void Blame(Failure* f, Platform& p, Msg id, ...) {
+void Blame(Failure* f, Platform& p, int id, ...) {
   if (!f) return;
   va_list args;
   va_start(args, id);
-  FormatV(f->text, sizeof f->text, Text(p.Language(), id), args);
+  FormatV(f->text, sizeof f->text, Text(p.Language(), static_cast<Msg>(id)), args);
   va_end(args);
 }
 

@@ -11,12 +11,15 @@
 
 namespace pvx {
 
+// The text id is passed as an int: va_start needs a last named parameter
+// whose type is left as it is by the promotions of a variable argument list,
+// which an enum is not.
 // Formats catalogue text id and shows it as a notice.
-void Tell(Platform& p, Msg id, ...);
+void Tell(Platform& p, int id, ...);
 // Formats catalogue text id and asks it as an OK/Cancel question.
-bool Ask(Platform& p, Msg id, ...);
+bool Ask(Platform& p, int id, ...);
 // Formats catalogue text id into a failure text.
-void Blame(Failure* f, Platform& p, Msg id, ...);
+void Blame(Failure* f, Platform& p, int id, ...);
 // Copies text for display, with control characters shown as '?'.
 void Printable(const char* text, char* out, size_t cap);
 
