@@ -55,8 +55,8 @@ if [ -f "$build/windows/_sSPVX.exe" ]; then
   step "A self-joining set: parvex cut -x -d selfjoin sample/sample.bin"
   "$parvex" cut -x -d selfjoin sample/sample.bin
   ls -l selfjoin
-  step "Rebuilding it from its program file: parvex join -d joined-x selfjoin/_ssample.exe"
-  "$parvex" join -d joined-x selfjoin/_ssample.exe
+  step "Rebuilding it from its program file: parvex join -d joined-x selfjoin/_sSample.exe"
+  "$parvex" join -d joined-x selfjoin/_sSample.exe
   cmp sample/sample.bin joined-x/sample.bin
-  echo "Byte-identical again. On Windows, running selfjoin/_ssample.exe does the same."
+  echo "Byte-identical again. On Windows, running selfjoin/_sSample.exe does the same."
 fi
