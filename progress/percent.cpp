@@ -27,9 +27,9 @@ uint64_t DivMod(uint64_t n, uint32_t d, uint32_t* rem) {
 }  // namespace
 
 void PercentText(int pos, char* out, size_t cap, int low, int high) {
-  // 32-bit arithmetic in the original; done in 64 bits here so that positions
-  // far past the range cannot overflow, with the same result modulo 100. The
-  // quotient is truncated toward zero and keeps the sign of the dividend.
+  // Done in 64 bits so that positions far past the range cannot overflow;
+  // within 32 bits the result is the same. The quotient is truncated toward
+  // zero and keeps the sign of the dividend.
   int64_t num = (static_cast<int64_t>(pos) - low) * 100;
   int64_t span = static_cast<int64_t>(high) - low;
   int percent = 0;
