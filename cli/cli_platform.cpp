@@ -189,14 +189,14 @@ bool CliPlatform::Confirm(const char* text) {
   return word == "y" || word == "Y" || strcasecmp(word.c_str(), "yes") == 0;
 }
 
-void CliPlatform::AwaitDisk(const char* text) {
+bool CliPlatform::AwaitDisk(const char* text) {
   EndProgressLine();
   fprintf(stderr, "%s [Enter] ", text);
   std::string line;
-  // A Ctrl-C here stays pending: the next check of the Cancel button takes
-  // it, so the operation stops after its next chunk.
+  // Ctrl-C here cancels before the next piece is touched.
   Input got = ReadLine(&line);
   if (got != Input::kLine || !stdin_is_terminal_) fputs("\n", stderr);
+  return !(got == Input::kInterrupted && TakeInterrupt());
 }
 
 bool CliPlatform::ProgressCreate() {

@@ -38,7 +38,7 @@ class CliPlatform final : public PosixPlatform {
   Lang Language() override { return lang_; }
   void Notify(const char* text) override;
   bool Confirm(const char* text) override;
-  void AwaitDisk(const char* text) override;
+  bool AwaitDisk(const char* text) override;
 
   bool ProgressCreate() override;
   void ProgressCaption(const char* text) override;

@@ -6,10 +6,8 @@
 
 namespace pvx {
 
-uint8_t g_copy_buffer[kChunk];
-
 namespace {
-constexpr size_t kMessageCap = 2048;
+constexpr size_t kMessageCap = 2 * kPathCap;
 }
 
 void Tell(Platform& p, int id, ...) {
@@ -59,10 +57,12 @@ bool EngineScope::ShowProgress() {
 
 CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
                    FileHandle out, uint32_t count, Counts* c, Failure* io) {
+  const uint32_t chunk = p.ChunkSize();
+  uint8_t* buffer = p.ChunkBuffer();
   while (count != 0) {
-    uint32_t n = count < kChunk ? count : kChunk;
+    uint32_t n = count < chunk ? count : chunk;
     uint32_t got = 0;
-    if (!p.Copy(in, out, g_copy_buffer, n, &got, io)) return CopyEnd::kIoFailure;
+    if (!p.Copy(in, out, buffer, n, &got, io)) return CopyEnd::kIoFailure;
     if (got == 0) {
       Blame(io, p, kMsgEndedEarly, in_path);
       return CopyEnd::kIoFailure;
@@ -102,28 +102,47 @@ bool HeaderSizeFits(const PieceHeader& h, uint64_t bytes_from_header) {
   return h.header_size >= kHeaderSize && h.header_size <= bytes_from_header;
 }
 
-FileHandle OpenOutput(Platform& p, const char* path, FileHandle first,
-                      const char* folder, const char* base, int first_k) {
+bool AskReplace(Platform& p, const char* path, int id, const char* name) {
+  char text[kMessageCap];
+  Format(text, sizeof text, Text(p.Language(), static_cast<Msg>(id)), name);
+  return p.ConfirmReplace(path, text);
+}
+
+bool IsInput(Platform& p, const char* path, FileHandle first,
+             const char* folder, const char* base, int first_k) {
+  if (!p.Exists(path)) return false;
+  if (p.IsFileAt(first, path)) return true;
   Failure why;
-  FileHandle out = p.OpenWrite(path, &why);
-  if (!out) {
-    p.Notify(why.text);
-    return nullptr;
-  }
-  bool is_input = p.SameFile(out, first);
   char name[kNameCap];
   char piece_path[kPathCap];
-  for (int k = first_k; !is_input; ++k) {
+  for (int k = first_k;; ++k) {
     if (!PieceName(name, sizeof name, base, k) ||
         !StrCopy(piece_path, sizeof piece_path, folder) ||
         !StrAppend(piece_path, sizeof piece_path, name) ||
         !p.Exists(piece_path))
-      break;
+      return false;
     FileHandle piece = p.OpenRead(piece_path, &why);
-    is_input = piece && p.SameFile(out, piece);
+    bool same = piece && p.IsFileAt(piece, path);
     p.Close(piece);
+    if (same) return true;
   }
-  if (is_input) {
+}
+
+FileHandle OpenOutput(Platform& p, const char* path, bool replace,
+                      FileHandle first, const char* folder, const char* base,
+                      int first_k) {
+  if (IsInput(p, path, first, folder, base, first_k)) {
+    Tell(p, kMsgIsInput, path);
+    return nullptr;
+  }
+  Failure why;
+  FileHandle out = p.OpenWrite(path, first, replace, &why);
+  if (!out) {
+    p.Notify(why.text);
+    return nullptr;
+  }
+  // A name that changed between the check and the open.
+  if (p.SameFile(out, first)) {
     p.Close(out);
     Tell(p, kMsgIsInput, path);
     return nullptr;

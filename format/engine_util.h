@@ -39,17 +39,19 @@ class EngineScope {
   bool progress_ = false;
 };
 
-// Byte counts of one operation.
+// Byte counts of one operation. remaining is counted in 64 bits, so that
+// pieces holding more than the source size take it below zero instead of
+// wrapping it round to exactly zero.
 struct Counts {
-  uint32_t remaining;  // source bytes still to come (wraps on overrun)
+  int64_t remaining;   // source bytes still to come (negative on overrun)
   uint64_t done;       // bytes processed, for the bar
   uint64_t total;      // bytes to process, for the bar
 };
 
 enum class CopyEnd { kCopied, kCancelled, kIoFailure };
 
-// Copies count bytes from in to out in chunks of at most 32768 bytes,
-// moving the bar and checking Cancel after each chunk. A read that ends
+// Copies count bytes from in to out in the platform's chunks, moving the
+// bar and checking Cancel after each chunk. A read that ends
 // early is a failure naming in_path.
 CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
                    FileHandle out, uint32_t count, Counts* c, Failure* io);
@@ -65,12 +67,23 @@ bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,
 // point where the header starts. False when it cannot be a header.
 bool HeaderSizeFits(const PieceHeader& h, uint64_t bytes_from_header);
 
-// Opens the output for writing and empties it, unless it is one of the
-// files being read: the open piece or the stub's own file (first), or any
-// existing piece folder + "<base>.cNN" from piece first_k on. Tells the
-// user and returns null on failure.
-FileHandle OpenOutput(Platform& p, const char* path, FileHandle first,
-                      const char* folder, const char* base, int first_k);
+// Asks catalogue question id (formatted with name) about replacing the
+// entry at path.
+bool AskReplace(Platform& p, const char* path, int id, const char* name);
+
+// True when path names one of the files being read: first (the open piece
+// or the stub's own file), or any existing piece folder + "<base>.cNN" from
+// piece first_k on. Decided before anything is created or emptied.
+bool IsInput(Platform& p, const char* path, FileHandle first,
+             const char* folder, const char* base, int first_k);
+
+// Opens the output for writing (replace: the user agreed to replace what
+// stands at path) and empties it, unless it is one of the files being read
+// (IsInput). It takes first's permission bits. Tells the user and returns
+// null on failure.
+FileHandle OpenOutput(Platform& p, const char* path, bool replace,
+                      FileHandle first, const char* folder, const char* base,
+                      int first_k);
 
 // The closing report: button "OK" and the text, in the given order, then
 // waits for the button.
@@ -79,8 +92,5 @@ void FinishAndWait(Platform& p, const char* text, bool button_first);
 // folder + name into out; tells the user when it does not fit.
 bool JoinPath(Platform& p, char* out, size_t cap, const char* folder,
               const char* name);
-
-// The buffer all engines copy through.
-extern uint8_t g_copy_buffer[kChunk];
 
 }  // namespace pvx

@@ -12,10 +12,10 @@ namespace pvx {
 
 constexpr uint32_t kHeaderSize = 284;       // bytes of a PieceHeader
 constexpr uint32_t kHeaderNameCap = 264;    // FileName field, with its NUL
-constexpr uint32_t kChunk = 32768;          // the one copy buffer
+constexpr uint32_t kChunk = 32768;          // the Windows programs' chunk
 constexpr uint32_t kSize144 = 1457664;      // "1.44M"
 constexpr uint32_t kSize125 = 1250304;      // "1.25M"
-constexpr size_t kPathCap = 1024;           // every path buffer, with NUL
+constexpr size_t kPathCap = PVX_PATH_CAP;   // every path buffer, with NUL
 constexpr size_t kNameCap = 512;            // a name without folder, with NUL
 constexpr int kMaxPieces = 100;             // a cut completes with c00..c99
 

@@ -17,9 +17,15 @@ namespace pvx {
 struct FileTag;
 typedef FileTag* FileHandle;
 
+// The longest path a program handles, with its NUL: the build sets it to the
+// system's limit (PATH_MAX) where that is larger than the Windows programs'.
+#ifndef PVX_PATH_CAP
+#define PVX_PATH_CAP 1024
+#endif
+
 // What went wrong, as the user reads it: "<file>: <cause>".
 struct Failure {
-  char text[1024];
+  char text[PVX_PATH_CAP + 512];
 };
 
 enum class Lang { kEnglish, kJapanese };
@@ -30,16 +36,30 @@ enum ProgressItem { kProgressButton = 2, kProgressPercent = 1004 };
 class Platform {
  public:
   // ---- files --------------------------------------------------------------
-  // Opens an existing file for reading. Null on failure, with *why set.
+  // Opens an existing file for reading, without ever blocking: what is not
+  // a regular file (a FIFO, a device, a folder) is refused. Null + *why.
   virtual FileHandle OpenRead(const char* path, Failure* why) = 0;
-  // Opens a file to be cut: for reading, closed to writers where the OS can.
+  // Opens a file to be cut: as OpenRead, closed to writers where the OS can.
   // Null on failure, with *why set.
   virtual FileHandle OpenSource(const char* path, Failure* why) = 0;
-  // Opens a file for writing at offset 0, creating it when missing; never
-  // empties it (see Truncate). Null on failure, with *why set.
-  virtual FileHandle OpenWrite(const char* path, Failure* why) = 0;
+  // Opens a file to write from offset 0, never through a symbolic link.
+  // replace: the user has agreed to replace what stands at path. A new file
+  // takes the permission bits of like (null: the default) where the OS keeps
+  // such bits. Whether the file bears its name at once or only from Commit
+  // on is the platform's way. Null + *why.
+  virtual FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
+                               Failure* why) = 0;
   // Empties an open file. False on failure, with *why set.
   virtual bool Truncate(FileHandle f, Failure* why) = 0;
+  // Reserves room for length bytes in f without changing its length; what
+  // is left unwritten is given back when f is closed. False + *why only when
+  // the disk has no room; no support for reserving is no failure.
+  virtual bool Reserve(FileHandle f, uint64_t length, Failure* why) = 0;
+  // f has been written to its end: it now stands under the name OpenWrite
+  // was given. False + *why (the user refused to replace an entry that
+  // appeared meanwhile, a failed rename); the written bytes are then kept
+  // where *why says.
+  virtual bool Commit(FileHandle f, Failure* why) = 0;
   // Length of an open file in bytes. False on failure, with *why set.
   virtual bool Length(FileHandle f, uint64_t* length, Failure* why) = 0;
   // Moves the read position to offset from the start. False + *why.
@@ -59,6 +79,13 @@ class Platform {
                     uint32_t* got, Failure* why) = 0;
   // True when both handles are open on one and the same file.
   virtual bool SameFile(FileHandle a, FileHandle b) = 0;
+  // True when path, a final symbolic link not followed, names the file f is
+  // open on. False when it names another entry or none.
+  virtual bool IsFileAt(FileHandle f, const char* path) = 0;
+  // The engines copy in chunks of this many bytes through this buffer;
+  // after each chunk the position moves and Cancel is checked.
+  virtual uint32_t ChunkSize() = 0;
+  virtual uint8_t* ChunkBuffer() = 0;
   // Closes the file; null is ignored. Never fails.
   virtual void Close(FileHandle f) = 0;
 
@@ -86,8 +113,13 @@ class Platform {
   virtual void Notify(const char* text) = 0;
   // A question answered OK (true) or Cancel (false).
   virtual bool Confirm(const char* text) = 0;
-  // Asks for the next disk and waits until the user says it is in.
-  virtual void AwaitDisk(const char* text) = 0;
+  // The question whether to replace the entry at path, with what the user
+  // should know of that entry added where the platform knows more (that it
+  // is a symbolic link, say). OK (true) or Cancel (false).
+  virtual bool ConfirmReplace(const char* path, const char* text) = 0;
+  // Asks for the next disk and waits until the user says it is in. False
+  // when the user cancelled instead.
+  virtual bool AwaitDisk(const char* text) = 0;
 
   // ---- the progress window ------------------------------------------------
   // Shows the window and disables the main window. False when it cannot be

@@ -78,11 +78,13 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       char out_path[kPathCap];
       if (!JoinPath(p, out_path, sizeof out_path, out_folder, out_name))
         return kFailed;
-      if (p.Exists(out_path) && !Ask(p, kMsgOverwriteStub, out_name))
+      const bool replace = p.Exists(out_path);
+      if (replace && !AskReplace(p, out_path, kMsgOverwriteStub, out_name))
         return kFailed;
-      scope.output =
-          OpenOutput(p, out_path, scope.input, own.folder, own.base, 1);
+      scope.output = OpenOutput(p, out_path, replace, scope.input, own.folder,
+                                own.base, 1);
       if (!scope.output) return kFailed;
+      if (!p.Reserve(scope.output, h.source_size, io)) return kIoFailure;
       Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), out_name,
              static_cast<int>(c.total >> 10));
       p.ProgressCaption(text);
@@ -124,6 +126,7 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
     ++k;
   } while (c.remaining != 0);
 
+  if (!p.Commit(scope.output, io)) return kIoFailure;
   Format(text, sizeof text, Text(p.Language(), kMsgJoinDone), out_name);
   FinishAndWait(p, text, false);
   return kDone;

@@ -15,10 +15,14 @@ namespace pvx {
 
 class FakePlatform : public PosixPlatform {
  public:
+  // The Windows programs' chunk unless a test sets another.
+  FakePlatform() { SetChunkSize(32768); }
+
   // What the user does.
   std::deque<bool> answers;      // Confirm answers in order; empty: OK
   int cancel_at_check = 0;       // press Cancel before this CheckCancel (1-based)
   bool progress_fails = false;   // the progress window cannot be created
+  int cancel_at_disk = 0;        // Ctrl-C at this disk prompt (1-based)
   Lang lang = Lang::kJapanese;
 
   // What the disk does.
@@ -32,6 +36,8 @@ class FakePlatform : public PosixPlatform {
   std::vector<int> positions;    // every ProgressPos
   int writes = 0;
   int checks = 0;
+  int disks = 0;
+  std::vector<std::string> replace_paths;  // every ConfirmReplace path
   bool progress_open = false;
 
   std::vector<std::string> Notices() const { return Filter("notify:"); }
@@ -81,7 +87,14 @@ class FakePlatform : public PosixPlatform {
     answers.pop_front();
     return a;
   }
-  void AwaitDisk(const char* text) override { log.push_back(std::string("disk:") + text); }
+  bool ConfirmReplace(const char* path, const char* text) override {
+    replace_paths.push_back(path);
+    return PosixPlatform::ConfirmReplace(path, text);
+  }
+  bool AwaitDisk(const char* text) override {
+    log.push_back(std::string("disk:") + text);
+    return ++disks != cancel_at_disk;
+  }
 
   bool ProgressCreate() override {
     log.push_back("create");

@@ -85,7 +85,7 @@ TEST_F(SelfJoinTest, MissingPieceKeepsWhatWasWritten) {
   EXPECT_EQ(Run(exe, dir / "o/"), kFailed);
   ASSERT_EQ(p.Notices().size(), 1u);
   EXPECT_NE(p.Notices()[0].find("_sReport.c02"), std::string::npos);
-  EXPECT_EQ(FileSize(dir / "o/report.txt"), 4000u - stub.size() - 284 + 4000);
+  EXPECT_EQ(FileSize(dir / "o/report.txt.part"), 4000u - stub.size() - 284 + 4000);
 }
 
 TEST_F(SelfJoinTest, OverwriteCancelKeepsTheExistingFile) {
@@ -144,7 +144,8 @@ TEST_F(SelfJoinTest, HeaderNameCannotLeaveTheFolder) {
 TEST_F(SelfJoinTest, WriteFailureIsReportedWithTheOutputName) {
   p.fail_write_at = 1;
   EXPECT_EQ(Run(exe, dir / "o/"), kIoFailure);
-  EXPECT_EQ(std::string(io.text), dir / "o/report.txt" + ": No space left on device");
+  EXPECT_EQ(std::string(io.text),
+            dir / "o/report.txt.part" + ": No space left on device");
   EXPECT_FALSE(p.progress_open);
 }
 

@@ -101,7 +101,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
   while (c.remaining != 0) {
     if (pause) {
       Format(text, sizeof text, Text(p.Language(), kMsgInsertDisk), k + 1);
-      p.AwaitDisk(text);
+      if (!p.AwaitDisk(text)) return kFailed;
     }
     if (k == 0 && self_join) {
       char joined[kPathCap];
@@ -114,6 +114,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
     if (!NamePiece(name, sizeof name, base, k, self_join) ||
         !JoinPath(p, path, sizeof path, folder, name))
       return kFailed;
+    bool replace = false;
     while (p.Exists(path)) {
       if (self_join && StrCompareNoCase(parts.ext, ".exe") == 0) {
         if (!Ask(p, kMsgRenameQuestion, name, name)) return kFailed;
@@ -127,17 +128,23 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
         }
         continue;
       }
-      if (!Ask(p, kMsgOverwrite, name)) return kFailed;
+      if (!AskReplace(p, path, kMsgOverwrite, name)) return kFailed;
+      replace = true;
       break;
     }
 
-    scope.piece = p.OpenWrite(path, &why);
+    // Without deny-write sharing the source could be named as a piece; it
+    // must never be emptied. Decided before the piece is opened, and again
+    // on the open file in case the name changed meanwhile.
+    if (replace && p.IsFileAt(scope.input, path)) {
+      Tell(p, kMsgIsInput, path);
+      return kFailed;
+    }
+    scope.piece = p.OpenWrite(path, scope.input, replace, &why);
     if (!scope.piece) {
       p.Notify(why.text);
       return kFailed;
     }
-    // Without deny-write sharing the source could be named as a piece; it
-    // must never be emptied.
     if (p.SameFile(scope.piece, scope.input)) {
       Tell(p, kMsgIsInput, path);
       return kFailed;
@@ -147,7 +154,10 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
       return kFailed;
     }
 
-    uint32_t to_write = piece_size < c.remaining ? piece_size : c.remaining;
+    uint32_t to_write = piece_size < c.remaining
+                            ? piece_size
+                            : static_cast<uint32_t>(c.remaining);
+    if (!p.Reserve(scope.piece, to_write, io)) return kIoFailure;
     KilobyteText(to_write, kb, sizeof kb);
     Format(text, sizeof text, Text(p.Language(), kMsgCutCaption), name, kb);
     p.ProgressLabel(text);
@@ -169,6 +179,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
       case CopyEnd::kIoFailure:
         return kIoFailure;
     }
+    if (!p.Commit(scope.piece, io)) return kIoFailure;
     ++k;
     if (k > kMaxPieces) {
       Tell(p, kMsgTooManyPieces);

@@ -28,7 +28,7 @@ int JoinFile(Platform& p, const char* path, const char* destination,
   do {
     if (pause) {
       Format(text, sizeof text, Text(p.Language(), kMsgInsertDisk), k + 1);
-      p.AwaitDisk(text);
+      if (!p.AwaitDisk(text)) return kFailed;
     }
     if (!PieceName(piece_name, sizeof piece_name, parts.base, k) ||
         !JoinPath(p, piece_path, sizeof piece_path, parts.folder, piece_name))
@@ -83,11 +83,13 @@ int JoinFile(Platform& p, const char* path, const char* destination,
       char out_path[kPathCap];
       if (!JoinPath(p, out_path, sizeof out_path, out_folder, out_name))
         return kFailed;
-      if (p.Exists(out_path) && !Ask(p, kMsgOverwrite, out_name))
+      const bool replace = p.Exists(out_path);
+      if (replace && !AskReplace(p, out_path, kMsgOverwrite, out_name))
         return kFailed;
-      scope.output = OpenOutput(p, out_path, scope.input, parts.folder,
-                                parts.base, 1);
+      scope.output = OpenOutput(p, out_path, replace, scope.input,
+                                parts.folder, parts.base, 1);
       if (!scope.output) return kFailed;
+      if (!p.Reserve(scope.output, h.source_size, io)) return kIoFailure;
     }
 
     Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), piece_name,
@@ -107,6 +109,7 @@ int JoinFile(Platform& p, const char* path, const char* destination,
     ++k;
   } while (c.remaining != 0);
 
+  if (!p.Commit(scope.output, io)) return kIoFailure;
   Format(text, sizeof text, Text(p.Language(), kMsgJoinDone), out_name);
   FinishAndWait(p, text, true);
   return kDone;

@@ -3,19 +3,28 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 
+#include "format/messages.h"
+#include "format/piece_format.h"
 #include "format/text.h"
 
 namespace pvx {
 
 struct FileTag {
+  FileTag(int f, std::string p) : fd(f), path(std::move(p)) {}
   int fd;
-  std::string path;
+  std::string path;   // the name it is open under, for messages
+  std::string final;  // written under path until Commit renames it here
+  bool replace = false;   // the user agreed to replace what is at final
+  bool writing = false;
+  bool reserved = false;  // room reserved past what was written
 };
 
 namespace {
@@ -27,23 +36,54 @@ void Describe(Failure* why, const char* path, int err) {
   if (why) Format(why->text, sizeof why->text, "%s: %s", path, strerror(err));
 }
 
-FileHandle OpenWith(const char* path, int flags, Failure* why) {
-  int fd;
-  do {
-    fd = open(path, flags | O_CLOEXEC, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    Describe(why, path, errno);
-    return nullptr;
-  }
+// What an entry that is not a regular file is, for the message that
+// refuses it.
+void DescribeKind(Failure* why, const char* path, mode_t mode, Lang lang) {
+  if (S_ISDIR(mode)) return Describe(why, path, EISDIR);
+  const bool ja = lang == Lang::kJapanese;
+  const char* kind =
+      S_ISFIFO(mode)   ? (ja ? "FIFO です (通常のファイルではありません)"
+                             : "is a FIFO, not a regular file")
+      : S_ISCHR(mode) || S_ISBLK(mode)
+          ? (ja ? "デバイスです (通常のファイルではありません)"
+                : "is a device, not a regular file")
+      : S_ISSOCK(mode) ? (ja ? "ソケットです (通常のファイルではありません)"
+                             : "is a socket, not a regular file")
+                       : (ja ? "通常のファイルではありません"
+                             : "is not a regular file");
+  if (why) Format(why->text, sizeof why->text, "%s: %s", path, kind);
+}
+
+bool Usable(mode_t mode) { return S_ISREG(mode) || S_ISLNK(mode); }
+
+// Gives back what Reserve set aside past the end of the file.
+void Release(FileTag* t) {
+  if (!t->reserved) return;
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
-    close(fd);
-    Describe(why, path, err);
-    return nullptr;
+  if (fstat(t->fd, &st) == 0) {
+    int r;
+    do {
+      r = ftruncate(t->fd, st.st_size);
+    } while (r != 0 && errno == EINTR);
   }
-  return Handle(new FileTag{fd, path});
+  t->reserved = false;
+}
+
+// rename() that fails with EEXIST instead of replacing an entry.
+int RenameNoReplace(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+#endif
+  // A file system without it: link() never replaces either.
+  if (link(from, to) != 0) return -1;
+  unlink(from);
+  return 0;
+}
+
+const char* BaseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
 }
 
 bool Convert(const char* to, const char* from, const char* in, char* out,
@@ -73,17 +113,80 @@ const char* PosixPlatform::PathOf(FileHandle f) {
 }
 
 FileHandle PosixPlatform::OpenRead(const char* path, Failure* why) {
-  return OpenWith(path, O_RDONLY, why);
+  // What is not a regular file is refused before it is opened (opening a
+  // FIFO waits for a writer; a device may act on being opened), and again
+  // on the open file, in case the name changed between the two.
+  struct stat st;
+  if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
+    DescribeKind(why, path, st.st_mode, Language());
+    return nullptr;
+  }
+  int fd;
+  do {
+    fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    Describe(why, path, errno);
+    return nullptr;
+  }
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    int err = errno;
+    bool stated = S_ISREG(st.st_mode) || err == 0;
+    close(fd);
+    if (stated) DescribeKind(why, path, st.st_mode, Language());
+    else Describe(why, path, err);
+    return nullptr;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return Handle(new FileTag(fd, path));
 }
 
 FileHandle PosixPlatform::OpenSource(const char* path, Failure* why) {
   // POSIX has no deny-write sharing; the engines guard the source instead
-  // by refusing to open it as an output (SameFile).
-  return OpenWith(path, O_RDONLY, why);
+  // by refusing to open it as an output (IsFileAt, SameFile).
+  return OpenRead(path, why);
 }
 
-FileHandle PosixPlatform::OpenWrite(const char* path, Failure* why) {
-  return OpenWith(path, O_WRONLY | O_CREAT, why);
+FileHandle PosixPlatform::OpenWrite(const char* path, FileHandle like,
+                                    bool replace, Failure* why) {
+  struct stat st;
+  if (lstat(path, &st) == 0 && !Usable(st.st_mode)) {
+    DescribeKind(why, path, st.st_mode, Language());
+    return nullptr;
+  }
+  mode_t mode = 0666;
+  if (like && fstat(Tag(like)->fd, &st) == 0) mode = st.st_mode & 0777;
+
+  // A "<name>.part" left by an earlier run is replaced; what else stands
+  // there (a folder, a FIFO, the file being read) is not.
+  const std::string temp = std::string(path) + ".part";
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    fd = open(temp.c_str(),
+              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+              mode);
+    if (fd >= 0) break;
+    int err = errno;
+    if (err == EINTR) continue;
+    if (err != EEXIST || attempt == 3) {
+      Describe(why, temp.c_str(), err);
+      return nullptr;
+    }
+    if (lstat(temp.c_str(), &st) != 0) continue;
+    if (!Usable(st.st_mode)) {
+      DescribeKind(why, temp.c_str(), st.st_mode, Language());
+      return nullptr;
+    }
+    if ((like && IsFileAt(like, temp.c_str())) || unlink(temp.c_str()) != 0) {
+      Describe(why, temp.c_str(), errno ? errno : EEXIST);
+      return nullptr;
+    }
+  }
+  FileTag* t = new FileTag(fd, temp);
+  t->final = path;
+  t->replace = replace;
+  t->writing = true;
+  return Handle(t);
 }
 
 bool PosixPlatform::Truncate(FileHandle f, Failure* why) {
@@ -97,6 +200,62 @@ bool PosixPlatform::Truncate(FileHandle f, Failure* why) {
     Describe(why, Tag(f)->path.c_str(), errno);
     return false;
   }
+  return true;
+}
+
+bool PosixPlatform::Reserve(FileHandle f, uint64_t length, Failure* why) {
+#ifdef __linux__
+  // Knowing the length lets the file system lay the file out in one go (a
+  // join then takes about 0.6 of the time without), and a disk too small is
+  // known before any data is written.
+  if (length == 0) return true;
+  FileTag* t = Tag(f);
+  int r;
+  do {
+    r = fallocate(t->fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length));
+  } while (r != 0 && errno == EINTR);
+  if (r == 0) {
+    t->reserved = true;
+  } else if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
+    Describe(why, t->path.c_str(), errno);
+    return false;
+  }
+#else
+  (void)f;
+  (void)length;
+  (void)why;
+#endif
+  return true;
+}
+
+bool PosixPlatform::Commit(FileHandle f, Failure* why) {
+  FileTag* t = Tag(f);
+  Release(t);
+  if (t->final.empty()) return true;
+  const char* temp = t->path.c_str();
+  const char* final = t->final.c_str();
+  int r = t->replace ? rename(temp, final) : RenameNoReplace(temp, final);
+  if (r != 0 && errno == EEXIST) {
+    // Something took the name after the question was (not) asked: ask now.
+    struct stat st;
+    char text[kPathCap + 128];
+    Format(text, sizeof text, Text(Language(), kMsgOverwrite), BaseName(final));
+    if (lstat(final, &st) == 0 && !Usable(st.st_mode)) {
+      DescribeKind(why, final, st.st_mode, Language());
+      return false;
+    }
+    if (!ConfirmReplace(final, text)) {
+      Describe(why, final, EEXIST);
+      return false;
+    }
+    r = rename(temp, final);
+  }
+  if (r != 0) {
+    Describe(why, final, errno);
+    return false;
+  }
+  t->path = t->final;
+  t->final.clear();
   return true;
 }
 
@@ -151,29 +310,10 @@ bool PosixPlatform::Write(FileHandle f, const void* buf, uint32_t n,
 
 bool PosixPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
                          uint32_t n, uint32_t* got, Failure* why) {
-#ifdef __linux__
-  static bool kernel_copy = true;
-  if (kernel_copy) {
-    ssize_t r;
-    do {
-      r = copy_file_range(Tag(src)->fd, nullptr, Tag(dst)->fd, nullptr, n, 0);
-    } while (r < 0 && errno == EINTR);
-    if (r >= 0) {
-      *got = static_cast<uint32_t>(r);
-      return true;
-    }
-    if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
-      *got = 0;
-      Describe(why, Tag(dst)->path.c_str(), errno);
-      return false;
-    }
-    // Not supported between these files (or another failure): the plain
-    // copy below either works or names the file that failed.
-    if (errno == ENOSYS || errno == EXDEV || errno == EOPNOTSUPP ||
-        errno == EINVAL)
-      kernel_copy = false;
-  }
-#endif
+  // Plain read and write. Piece 0's data starts 284 bytes off the page
+  // grid, so every copy of a set moves between misaligned offsets, where
+  // copy_file_range measured slower than this loop (1.34 to 1.72 times cat
+  // against 0.96 times, 512 MiB in 8 MiB pieces, warm cache).
   return CopyByReadWrite(*this, src, dst, buf, n, got, why);
 }
 
@@ -185,10 +325,42 @@ bool PosixPlatform::SameFile(FileHandle a, FileHandle b) {
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+bool PosixPlatform::IsFileAt(FileHandle f, const char* path) {
+  if (!f) return false;
+  struct stat sf, sp;
+  if (fstat(Tag(f)->fd, &sf) != 0 || lstat(path, &sp) != 0) return false;
+  return sf.st_dev == sp.st_dev && sf.st_ino == sp.st_ino;
+}
+
+uint8_t* PosixPlatform::ChunkBuffer() {
+  if (buffer_.size() != chunk_) buffer_.assign(chunk_, 0);
+  return buffer_.data();
+}
+
 void PosixPlatform::Close(FileHandle f) {
   if (!f) return;
-  close(Tag(f)->fd);
-  delete Tag(f);
+  FileTag* t = Tag(f);
+  if (t->writing) {
+    Release(t);
+    if (!t->final.empty()) {
+      // Closed before Commit: partial output stays under its ".part" name;
+      // an empty one held nothing and goes.
+      struct stat st;
+      if (fstat(t->fd, &st) == 0 && st.st_size == 0) {
+        if (IsFileAt(f, t->path.c_str())) unlink(t->path.c_str());
+      } else {
+        kept_.push_back(t->path);
+      }
+    }
+  }
+  close(t->fd);
+  delete t;
+}
+
+std::vector<std::string> PosixPlatform::TakeKept() {
+  std::vector<std::string> out;
+  out.swap(kept_);
+  return out;
 }
 
 bool PosixPlatform::Exists(const char* path) {
@@ -218,6 +390,22 @@ bool PosixPlatform::ToHeaderName(const char* name, char* out, size_t cap) {
 
 bool PosixPlatform::FromHeaderName(const char* raw, char* out, size_t cap) {
   return Convert("UTF-8", "CP932", raw, out, cap);
+}
+
+bool PosixPlatform::ConfirmReplace(const char* path, const char* text) {
+  char target[kPathCap];
+  ssize_t n = readlink(path, target, sizeof target - 1);
+  if (n < 0) return Confirm(text);
+  target[n] = 0;
+  char question[3 * kPathCap];
+  Format(question, sizeof question,
+         Language() == Lang::kJapanese
+             ? "%s\n%s は %s へのシンボリックリンクです. OK "
+               "でリンクそのものを置き換えます (リンク先は変わりません)."
+             : "%s\n%s is a symbolic link to %s; OK replaces the link "
+               "itself, not the file it points to.",
+         text, BaseName(path), target);
+  return Confirm(question);
 }
 
 bool PosixPlatform::StubImage(const uint8_t** image, uint32_t* length) {

@@ -1,6 +1,14 @@
 // Files, folders and names on POSIX. The user-facing half (questions,
 // progress) is left to the front end that derives from this class.
+//
+// How outputs are written: a new file is made under "<name>.part" (never
+// through a link, never over an existing entry) and renamed onto its name
+// only at Commit, so that an existing file stays whole until the new one is
+// complete. What is closed uncommitted stays under "<name>.part".
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -10,17 +18,27 @@ class PosixPlatform : public Platform {
  public:
   FileHandle OpenRead(const char* path, Failure* why) override;
   FileHandle OpenSource(const char* path, Failure* why) override;
-  FileHandle OpenWrite(const char* path, Failure* why) override;
+  FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
+                       Failure* why) override;
   bool Truncate(FileHandle f, Failure* why) override;
+  // fallocate(FALLOC_FL_KEEP_SIZE) where the system has it.
+  bool Reserve(FileHandle f, uint64_t length, Failure* why) override;
+  // Renames "<name>.part" onto its name. When the user was not asked, an
+  // entry that appeared meanwhile is a collision: the question is asked.
+  bool Commit(FileHandle f, Failure* why) override;
   bool Length(FileHandle f, uint64_t* length, Failure* why) override;
   bool Seek(FileHandle f, uint64_t offset, Failure* why) override;
   bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
             Failure* why) override;
   bool Write(FileHandle f, const void* buf, uint32_t n, Failure* why) override;
-  // Uses copy_file_range where the kernel has it, read and write otherwise.
+  // read and write through the chunk buffer (see the .cpp for why not
+  // copy_file_range).
   bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
             uint32_t* got, Failure* why) override;
   bool SameFile(FileHandle a, FileHandle b) override;
+  bool IsFileAt(FileHandle f, const char* path) override;
+  uint32_t ChunkSize() override { return chunk_; }
+  uint8_t* ChunkBuffer() override;
   void Close(FileHandle f) override;
 
   bool Exists(const char* path) override;
@@ -32,10 +50,20 @@ class PosixPlatform : public Platform {
   // The stub program built into this binary, if any (see SetStubImage).
   bool StubImage(const uint8_t** image, uint32_t* length) override;
 
+  // Adds to the question that the entry is a symbolic link, and where it
+  // points, then asks it with Confirm.
+  bool ConfirmReplace(const char* path, const char* text) override;
+
   void SetStubImage(const uint8_t* image, uint32_t length) {
     stub_ = image;
     stub_length_ = length;
   }
+  // The engines' chunk: 1 MiB unless set (before the first copy).
+  void SetChunkSize(uint32_t bytes) { chunk_ = bytes; }
+
+  // The "<name>.part" files closed uncommitted with data in them since the
+  // last call: where partial output was kept.
+  std::vector<std::string> TakeKept();
 
   // The path a handle was opened with, for messages.
   static const char* PathOf(FileHandle f);
@@ -43,6 +71,9 @@ class PosixPlatform : public Platform {
  private:
   const uint8_t* stub_ = nullptr;
   uint32_t stub_length_ = 0;
+  uint32_t chunk_ = 1u << 20;
+  std::vector<uint8_t> buffer_;
+  std::vector<std::string> kept_;
 };
 
 }  // namespace pvx

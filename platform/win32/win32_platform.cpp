@@ -129,7 +129,8 @@ FileHandle Win32Platform::OpenSource(const char* path, Failure* why) {
   return Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, why);
 }
 
-FileHandle Win32Platform::OpenWrite(const char* path, Failure* why) {
+FileHandle Win32Platform::OpenWrite(const char* path, FileHandle, bool,
+                                    Failure* why) {
   // Readers may look (so that SameFile can tell an input from the output);
   // nobody else writes while we do.
   return Open(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, why);
@@ -193,6 +194,29 @@ bool Win32Platform::SameFile(FileHandle a, FileHandle b) {
          ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+bool Win32Platform::IsFileAt(FileHandle f, const char* path) {
+  wchar_t wide[kPathCap];
+  if (!f || !ToWide(path, wide, kPathCap)) return false;
+  HANDLE h = CreateFileW(
+      wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+      nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  bool same = GetFileInformationByHandle(HandleOf(f), &ia) &&
+              GetFileInformationByHandle(h, &ib) &&
+              ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+              ia.nFileIndexHigh == ib.nFileIndexHigh &&
+              ia.nFileIndexLow == ib.nFileIndexLow;
+  CloseHandle(h);
+  return same;
+}
+
+uint8_t* Win32Platform::ChunkBuffer() {
+  static uint8_t buffer[kChunk];
+  return buffer;
+}
+
 void Win32Platform::Close(FileHandle f) {
   if (!f) return;
   CloseHandle(HandleOf(f));
@@ -249,7 +273,10 @@ bool Win32Platform::Confirm(const char* text) {
   return ShowMessage(text, MB_OKCANCEL) != IDCANCEL;
 }
 
-void Win32Platform::AwaitDisk(const char* text) { ShowMessage(text, MB_OK); }
+bool Win32Platform::AwaitDisk(const char* text) {
+  ShowMessage(text, MB_OK);
+  return true;
+}
 
 bool Win32Platform::ProgressCreate() {
   if (progress_) return true;

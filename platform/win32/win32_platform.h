@@ -7,6 +7,7 @@
 #include <new>
 #include <windows.h>
 
+#include "format/piece_format.h"
 #include "platform/platform.h"
 #include "progress/progress_dlg.h"
 
@@ -43,8 +44,13 @@ class Win32Platform : public Platform {
 
   FileHandle OpenRead(const char* path, Failure* why) override;
   FileHandle OpenSource(const char* path, Failure* why) override;
-  FileHandle OpenWrite(const char* path, Failure* why) override;
+  // Creates or opens path in place (like and replace change nothing here:
+  // the file bears its name at once, and Commit has nothing left to do).
+  FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
+                       Failure* why) override;
   bool Truncate(FileHandle f, Failure* why) override;
+  bool Reserve(FileHandle, uint64_t, Failure*) override { return true; }
+  bool Commit(FileHandle, Failure*) override { return true; }
   bool Length(FileHandle f, uint64_t* length, Failure* why) override;
   bool Seek(FileHandle f, uint64_t offset, Failure* why) override;
   bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
@@ -54,6 +60,11 @@ class Win32Platform : public Platform {
   bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
             uint32_t* got, Failure* why) override;
   bool SameFile(FileHandle a, FileHandle b) override;
+  // Compares volume serial and file index, through a handle that asks for
+  // no access, so that no sharing mode of an open file stands in its way.
+  bool IsFileAt(FileHandle f, const char* path) override;
+  uint32_t ChunkSize() override { return kChunk; }
+  uint8_t* ChunkBuffer() override;
   void Close(FileHandle f) override;
 
   bool Exists(const char* path) override;
@@ -66,7 +77,10 @@ class Win32Platform : public Platform {
   Lang Language() override { return Lang::kJapanese; }
   void Notify(const char* text) override;
   bool Confirm(const char* text) override;
-  void AwaitDisk(const char* text) override;
+  bool ConfirmReplace(const char*, const char* text) override {
+    return Confirm(text);
+  }
+  bool AwaitDisk(const char* text) override;
 
   bool ProgressCreate() override;
   void ProgressCaption(const char* text) override;

@@ -83,7 +83,8 @@ FileHandle MemPlatform::OpenRead(const char* path, Failure* why) {
   return reinterpret_cast<FileHandle>(new MemFile{path, &files[p], 0});
 }
 
-FileHandle MemPlatform::OpenWrite(const char* path, Failure* why) {
+FileHandle MemPlatform::OpenWrite(const char* path, FileHandle, bool,
+                                   Failure* why) {
   std::string p = Normalize(path);
   const char* cause = Unreachable(p);
   if (!cause && folders.count(p)) cause = "Is a directory";
@@ -155,6 +156,11 @@ bool MemPlatform::Write(FileHandle f, const void* buf, uint32_t n,
 
 bool MemPlatform::SameFile(FileHandle a, FileHandle b) {
   return a && b && Tag(a)->data == Tag(b)->data;
+}
+
+bool MemPlatform::IsFileAt(FileHandle f, const char* path) {
+  auto it = files.find(Normalize(path));
+  return f && it != files.end() && &it->second == Tag(f)->data;
 }
 
 void MemPlatform::Close(FileHandle f) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "format/piece_format.h"
 #include "platform/posix/posix_platform.h"
 
 namespace pvx::fuzz {
@@ -53,8 +54,14 @@ class MemPlatform final : public PosixPlatform {
   FileHandle OpenSource(const char* path, Failure* why) override {
     return OpenRead(path, why);
   }
-  FileHandle OpenWrite(const char* path, Failure* why) override;
+  FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
+                       Failure* why) override;
   bool Truncate(FileHandle f, Failure* why) override;
+  bool Reserve(FileHandle, uint64_t, Failure*) override { return true; }
+  bool Commit(FileHandle, Failure*) override { return true; }
+  bool IsFileAt(FileHandle f, const char* path) override;
+  uint32_t ChunkSize() override { return kChunk; }
+  uint8_t* ChunkBuffer() override { return buffer_; }
   bool Length(FileHandle f, uint64_t* length, Failure* why) override;
   bool Seek(FileHandle f, uint64_t offset, Failure* why) override;
   bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
@@ -73,7 +80,10 @@ class MemPlatform final : public PosixPlatform {
   Lang Language() override { return Lang::kEnglish; }
   void Notify(const char* text) override { notices.push_back(text); }
   bool Confirm(const char* text) override;
-  void AwaitDisk(const char*) override {}
+  bool ConfirmReplace(const char*, const char* text) override {
+    return Confirm(text);
+  }
+  bool AwaitDisk(const char*) override { return true; }
   bool ProgressCreate() override { return progress_open = !progress_fails; }
   void ProgressCaption(const char*) override {}
   void ProgressLabel(const char*) override {}
@@ -89,6 +99,7 @@ class MemPlatform final : public PosixPlatform {
   // it can.
   const char* Unreachable(const std::string& p) const;
   uint64_t used_ = 0;  // bytes all files hold
+  uint8_t buffer_[kChunk];
   int reads_ = 0, questions_ = 0, checks_ = 0;
 };
 
