@@ -1,7 +1,11 @@
 // parvex: cut a file into a piece set, join a piece set back, or describe
 // one. Argument parsing and dispatch to the engines; the terminal side of the
 // engines' questions and progress is CliPlatform.
+#include <errno.h>
 #include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
 
 #include <CLI/CLI.hpp>
 #include <string>
@@ -74,15 +78,33 @@ std::string WithSeparator(std::string folder) {
 }
 
 int ExitStatus(CliPlatform& p, int result, const pvx::Failure& io) {
+  if (result == pvx::kIoFailure) p.Notify(io.text);
+  // Partial output is never removed; say where it is.
+  for (const std::string& kept : p.TakeKept()) {
+    std::string text = pvx::Say(p.Language(), "parvex: partial output kept in ",
+                                "parvex: 途中までの出力を残しました: ") +
+                       kept;
+    p.Notify(text.c_str());
+  }
   switch (result) {
     case pvx::kDone:
       return kExitDone;
     case pvx::kIoFailure:
-      p.Notify(io.text);
       return kExitFailed;
     default:
       return p.Cancelled() ? kExitCancelled : kExitFailed;
   }
+}
+
+// Standard output that cannot be written (a full disk, a closed pipe) is a
+// failure too.
+int Flushed(CliPlatform& p, int status) {
+  if (fflush(stdout) == 0 && !ferror(stdout)) return status;
+  std::string text = std::string("parvex: ") +
+                     pvx::Say(p.Language(), "standard output", "標準出力") +
+                     ": " + strerror(errno);
+  p.Notify(text.c_str());
+  return kExitFailed;
 }
 
 void NotifyText(CliPlatform& p, pvx::Msg id, const char* arg) {
@@ -108,7 +130,34 @@ int Cut(CliPlatform& p, const Options& o) {
                 pvx::Text(p.Language(), pvx::kMsgPieceSizeTooSmall),
                 piece_size, head);
     p.Notify(text);
-    return kExitFailed;
+    return kExitUsage;
+  }
+  // A set holds at most 100 pieces: a cut that would need more is refused
+  // before it writes anything.
+  struct stat st;
+  if (stat(o.file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      static_cast<uint64_t>(st.st_size) > piece_size &&
+      static_cast<uint64_t>(st.st_size) <= UINT32_MAX) {
+    uint64_t total = static_cast<uint64_t>(st.st_size) + head;
+    uint64_t pieces = (total + piece_size - 1) / piece_size;
+    if (pieces > pvx::kMaxPieces) {
+      uint64_t fits = (total + pvx::kMaxPieces - 1) / pvx::kMaxPieces;
+      char text[512];
+      snprintf(text, sizeof text,
+               pvx::Say(p.Language(),
+                        "parvex: %s: pieces of %u bytes would make %llu "
+                        "pieces, more than the 100 a set can hold; the "
+                        "smallest piece size that fits is %llu bytes (-s %llu)",
+                        "parvex: %s: %u バイトずつでは %llu 個になり, 上限の "
+                        "100 個を超えます. 収まる最小の分割サイズは %llu "
+                        "バイトです (-s %llu)"),
+               o.file.c_str(), piece_size,
+               static_cast<unsigned long long>(pieces),
+               static_cast<unsigned long long>(fits),
+               static_cast<unsigned long long>(fits));
+      p.Notify(text);
+      return kExitFailed;
+    }
   }
 
   CliPlatform::CatchInterrupt();
@@ -124,6 +173,27 @@ int Join(CliPlatform& p, const Options& o) {
   if (!pvx::LocateSet(p, o.file.c_str(), &set)) {
     NotifyText(p, pvx::kMsgPathTooLong, o.file.c_str());
     return kExitFailed;
+  }
+  // Without pauses every piece is at hand: the whole set is looked at
+  // before anything is written. (Header faults are the engine's to tell.)
+  if (!o.pause) {
+    pvx::SetSurvey survey;
+    pvx::Failure why;
+    if (pvx::SurveySet(p, o.file.c_str(), &survey, &why) &&
+        survey.HeaderSound() && !survey.Joinable()) {
+      std::string head = std::string("parvex: ") + survey.set.piece0 +
+                         pvx::Say(p.Language(),
+                                  ": the set is not complete; nothing was "
+                                  "written:",
+                                  ": 分割ファイルがそろっていないため, "
+                                  "何も書き込みませんでした:");
+      p.Notify(head.c_str());
+      for (const std::string& line : pvx::PieceProblems(p.Language(), survey)) {
+        std::string text = "parvex: " + line;
+        p.Notify(text.c_str());
+      }
+      return kExitFailed;
+    }
   }
   std::string destination = WithSeparator(o.destination);
   CliPlatform::CatchInterrupt();
@@ -232,5 +302,5 @@ int main(int argc, char** argv) {
                              : pvx::Answers::kAsk);
   if (cut->parsed()) return Cut(platform, o);
   if (join->parsed()) return Join(platform, o);
-  return pvx::ShowInfo(platform, o.file.c_str());
+  return Flushed(platform, pvx::ShowInfo(platform, o.file.c_str()));
 }

@@ -2,8 +2,12 @@
 
 #include <stdio.h>
 
+#include <algorithm>
+#include <tuple>
+#include <utility>
 #include <vector>
 
+#include "format/engine_util.h"
 #include "format/messages.h"
 #include "format/piece_format.h"
 #include "format/text.h"
@@ -106,129 +110,285 @@ bool LocateSet(Platform& p, const char* file, SetLocation* out) {
   return true;
 }
 
+bool SetSurvey::Joinable() const {
+  if (!HeaderSound()) return false;
+  for (const SurveyPiece& piece : pieces)
+    if (piece.status != SurveyPiece::kOk) return false;
+  return true;
+}
+
+namespace {
+
+// Opens path and takes its length; a failure is described in piece.
+bool Measure(Platform& p, SurveyPiece* piece) {
+  Failure why;
+  if (!p.Exists(piece->path.c_str())) {
+    piece->status = SurveyPiece::kMissing;
+    return false;
+  }
+  FileHandle f = p.OpenRead(piece->path.c_str(), &why);
+  if (f == nullptr || !p.Length(f, &piece->length, &why)) {
+    p.Close(f);
+    piece->status = SurveyPiece::kUnusable;
+    piece->why = why.text;
+    return false;
+  }
+  p.Close(f);
+  return true;
+}
+
+std::string Printed(const std::string& text) {
+  std::vector<char> out(text.size() + 1);
+  Printable(text.c_str(), out.data(), out.size());
+  return out.data();
+}
+
+// More pieces than this are not looked for one by one.
+constexpr uint64_t kMaxSurveyed = 10000;
+
+}  // namespace
+
+bool SurveySet(CliPlatform& p, const char* file, SetSurvey* out,
+               Failure* why) {
+  Lang lang = p.Language();
+  if (!LocateSet(p, file, &out->set)) {
+    Format(why->text, sizeof why->text, Text(lang, kMsgPathTooLong), file);
+    return false;
+  }
+  const char* piece0_name = NameOf(out->set.piece0);
+  if (out->set.self_joining) {
+    if (!ProbeStubImage(p, out->set.piece0.c_str(), &out->image, why))
+      return false;
+    if (out->image == 0) {
+      out->problem = Message(lang, kMsgNotPieceSet, piece0_name);
+      return true;
+    }
+  }
+  SurveyPiece first;
+  first.name = piece0_name;
+  first.path = out->set.piece0;
+  FileHandle f = p.OpenRead(first.path.c_str(), why);
+  if (f == nullptr) return false;
+  HeaderRead read = HeaderRead::kIoError;
+  if (p.Length(f, &first.length, why) && p.Seek(f, out->image, why))
+    read = ReadPieceHeader(p, f, &out->header, why);
+  p.Close(f);
+  if (read == HeaderRead::kIoError) return false;
+  if (read == HeaderRead::kNotPieceSet || first.length < out->image ||
+      !HeaderSizeFits(out->header, first.length - out->image)) {
+    out->problem = Message(lang, kMsgNotPieceSet, piece0_name);
+    return true;
+  }
+  char name[kNameCap];
+  if (!p.FromHeaderName(out->header.file_name, name, sizeof name)) {
+    out->problem = Message(lang, kMsgBadHeaderName, piece0_name);
+  } else {
+    std::string output =
+        out->header.name_is_whole ? name : out->set.stem + name;
+    out->output = Printed(output);
+    if (!IsSafeFileName(output.c_str())) {
+      char text[2 * kPathCap];
+      Format(text, sizeof text, Text(lang, kMsgUnsafeName), piece0_name,
+             out->output.c_str());
+      out->problem = text;
+    }
+  }
+
+  // Walk the pieces as a join does, while the data falls short of the
+  // source size. A missing piece is counted as long as the others, so that
+  // the walk goes on and every missing piece is named.
+  const uint64_t head = uint64_t{out->image} + out->header.header_size;
+  const uint64_t source = out->header.source_size;
+  auto path_of = [&](uint64_t k) {
+    char piece[kPathCap];
+    PieceName(piece, sizeof piece, out->set.stem.c_str(), static_cast<int>(k));
+    return std::make_pair(std::string(piece), out->set.folder + piece);
+  };
+  first.status = SurveyPiece::kOk;
+  out->pieces.push_back(first);
+  uint64_t data = first.length - head;  // counted, missing pieces estimated
+  out->data = data;
+  uint64_t size = first.length;         // a whole piece, as far as known
+  bool gaps = false;
+  for (uint64_t k = 1; data < source && k < kMaxSurveyed; ++k) {
+    SurveyPiece piece;
+    std::tie(piece.name, piece.path) = path_of(k);
+    if (Measure(p, &piece)) {
+      piece.status = SurveyPiece::kOk;
+      if (k == 1) size = piece.length;
+      data += piece.length;
+      out->data += piece.length;
+    } else {
+      gaps = true;
+      data += size > 0 ? size : 1;
+    }
+    out->pieces.push_back(piece);
+  }
+  // What each piece should hold: whole pieces, then the rest in the last.
+  const size_t last = out->pieces.size() - 1;
+  for (size_t k = 0; k < out->pieces.size(); ++k) {
+    SurveyPiece& piece = out->pieces[k];
+    uint64_t before = k == 0 ? 0 : (first.length - head) + (k - 1) * size;
+    piece.expected =
+        k == 0 ? std::min(first.length, head + source)
+        : k < last ? size
+                   : (source > before ? source - before : 0);
+    if (piece.status == SurveyPiece::kOk && (gaps || out->data != source) &&
+        piece.length != piece.expected)
+      piece.status = piece.length < piece.expected ? SurveyPiece::kShort
+                                                   : SurveyPiece::kLong;
+  }
+  // Pieces all there but holding too much or too little in sum.
+  if (!gaps && out->data != source) {
+    SurveyPiece& end_piece = out->pieces[last];
+    if (end_piece.status == SurveyPiece::kOk)
+      end_piece.status = out->data < source ? SurveyPiece::kShort
+                                            : SurveyPiece::kLong;
+  }
+  const uint64_t count = out->pieces.size();
+  // Pieces past the end: not part of the set, but worth a word.
+  for (uint64_t k = count; k < count + 100; ++k) {
+    SurveyPiece piece;
+    std::tie(piece.name, piece.path) = path_of(k);
+    if (!p.Exists(piece.path.c_str())) break;
+    Measure(p, &piece);
+    piece.status = SurveyPiece::kLong;
+    out->beyond.push_back(piece);
+  }
+  return true;
+}
+
+std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s) {
+  std::vector<std::string> lines;
+  for (const SurveyPiece& piece : s.pieces) {
+    switch (piece.status) {
+      case SurveyPiece::kOk:
+        break;
+      case SurveyPiece::kMissing:
+        lines.push_back(piece.path + Say(lang, ": missing", ": 見つかりません"));
+        break;
+      case SurveyPiece::kUnusable:
+        lines.push_back(piece.why);
+        break;
+      case SurveyPiece::kShort:
+      case SurveyPiece::kLong: {
+        char text[2 * kPathCap];
+        snprintf(text, sizeof text,
+                 Say(lang, "%s: %s bytes, where the set needs %s (%s)",
+                     "%s: %s バイトです (必要なのは %s バイト, %s)"),
+                 piece.path.c_str(), Grouped(piece.length).c_str(),
+                 Grouped(piece.expected).c_str(),
+                 piece.status == SurveyPiece::kShort
+                     ? Say(lang, "short", "短すぎます")
+                     : Say(lang, "too long", "長すぎます"));
+        lines.push_back(text);
+        break;
+      }
+    }
+  }
+  return lines;
+}
+
 int ShowInfo(CliPlatform& p, const char* file) {
   Lang lang = p.Language();
   Failure why;
-  SetLocation set;
-  if (!LocateSet(p, file, &set)) {
-    p.Notify(Message(lang, kMsgPathTooLong, file).c_str());
-    return 1;
-  }
-  const char* piece0_name = NameOf(set.piece0);
-
-  uint32_t image = 0;
-  if (set.self_joining) {
-    if (!ProbeStubImage(p, set.piece0.c_str(), &image, &why)) {
-      p.Notify(why.text);
-      return 1;
-    }
-    if (image == 0) {
-      p.Notify(Message(lang, kMsgNotPieceSet, piece0_name).c_str());
-      return 1;
-    }
-  }
-  FileHandle f = p.OpenRead(set.piece0.c_str(), &why);
-  if (f == nullptr) {
+  SetSurvey s;
+  if (!SurveySet(p, file, &s, &why)) {
     p.Notify(why.text);
     return 1;
   }
-  uint64_t length0 = 0;
-  PieceHeader header;
-  HeaderRead read = HeaderRead::kIoError;
-  if (p.Length(f, &length0, &why) && p.Seek(f, image, &why)) {
-    read = ReadPieceHeader(p, f, &header, &why);
-  }
-  p.Close(f);
-  if (read == HeaderRead::kNotPieceSet) {
-    p.Notify(Message(lang, kMsgNotPieceSet, piece0_name).c_str());
+  if (s.image == 0 && s.set.self_joining) {
+    p.Notify(s.problem.c_str());
     return 1;
   }
-  if (read != HeaderRead::kOk) {
-    p.Notify(why.text);
+  const char* piece0_name = NameOf(s.set.piece0);
+  if (s.pieces.empty()) {  // not a piece set at all
+    p.Notify(s.problem.c_str());
     return 1;
   }
 
-  bool sound = true;
-  if (set.self_joining) {
+  if (s.set.self_joining) {
     printf(Say(lang, "%s: self-joining piece set (stub program of %s bytes)\n",
                "%s: 自己結合形式の分割ファイル (スタブ %s バイト)\n"),
-           piece0_name, Grouped(image).c_str());
+           piece0_name, Grouped(s.image).c_str());
   } else {
     printf(Say(lang, "%s: piece set\n", "%s: 分割ファイル\n"), piece0_name);
   }
-  char name[kNameCap];
-  if (p.FromHeaderName(header.file_name, name, sizeof name)) {
-    std::string output = header.name_is_whole ? name : set.stem + name;
+  if (!s.output.empty())
     printf(Say(lang, "  source file: %s\n", "  元のファイル: %s\n"),
-           output.c_str());
-    if (!IsSafeFileName(output.c_str())) {
-      printf("  %s\n", Say(lang, "(not a plain file name: join refuses it)",
-                           "(ファイル名として使えないため結合できません)"));
-      sound = false;
-    }
-  } else {
-    printf("  %s\n", Message(lang, kMsgBadHeaderName, piece0_name).c_str());
-    sound = false;
-  }
+           s.output.c_str());
   printf(Say(lang, "  source size: %s bytes\n", "  元のサイズ: %s バイト\n"),
-         Grouped(header.source_size).c_str());
-  if (header.header_size != kHeaderSize) {
+         Grouped(s.header.source_size).c_str());
+  if (s.header.header_size != kHeaderSize) {
     printf(Say(lang, "  header size: %u (not %u)\n",
                "  ヘッダサイズ: %u (%u ではありません)\n"),
-           header.header_size, kHeaderSize);
+           s.header.header_size, kHeaderSize);
   }
+  if (!s.HeaderSound()) printf("  %s\n", s.problem.c_str());
 
-  // Walk the pieces as a join does: piece 0 always, then further pieces
-  // while the data so far falls short of the source size.
   const char* bytes = Say(lang, "bytes", "バイト");
-  uint64_t head = static_cast<uint64_t>(image) + header.header_size;
-  uint64_t data = length0 > head ? length0 - head : 0;
   printf(Say(lang, "  pieces:\n", "  分割ファイル:\n"));
-  printf(Say(lang, "    %-20s %15s %s (%s of data)\n",
-             "    %-20s %15s %s (データ %s)\n"),
-         piece0_name, Grouped(length0).c_str(), bytes,
-         Grouped(data).c_str());
-  int count = 1;
-  for (int k = 1; data < header.source_size; ++k) {
-    char piece[kPathCap];
-    if (!PieceName(piece, sizeof piece, set.stem.c_str(), k)) break;
-    std::string path = set.folder + piece;
-    uint64_t length = 0;
-    FileHandle g = p.OpenRead(path.c_str(), &why);
-    if (g == nullptr || !p.Length(g, &length, &why)) {
-      p.Close(g);
-      if (p.Exists(path.c_str())) {
-        printf("    %s\n", why.text);
-      } else {
-        printf("    %-20s %s\n", piece, Say(lang, "missing", "見つかりません"));
-      }
-      break;
+  auto show = [&](const SurveyPiece& piece, bool first) {
+    std::string name = Printed(piece.name);
+    switch (piece.status) {
+      case SurveyPiece::kMissing:
+        printf("    %-20s %s\n", name.c_str(),
+               Say(lang, "missing", "見つかりません"));
+        return;
+      case SurveyPiece::kUnusable:
+        printf("    %s\n", Printed(piece.why).c_str());
+        return;
+      default:
+        break;
     }
-    p.Close(g);
-    printf("    %-20s %15s %s\n", piece, Grouped(length).c_str(), bytes);
-    data += length;
-    ++count;
-  }
+    std::string note;
+    if (first) {
+      uint64_t head = uint64_t{s.image} + s.header.header_size;
+      note = std::string(" (") +
+             Say(lang, "", "データ ") +
+             Grouped(piece.length > head ? piece.length - head : 0) +
+             Say(lang, " of data)", ")");
+    }
+    if (piece.status == SurveyPiece::kShort ||
+        piece.status == SurveyPiece::kLong) {
+      note += std::string("  ") +
+              (piece.expected == 0
+                   ? Say(lang, "(not part of the set)", "(このセットの外です)")
+               : piece.status == SurveyPiece::kShort
+                   ? Say(lang, "short: the set needs ", "短すぎます: 必要なのは ")
+                   : Say(lang, "too long: the set needs ",
+                         "長すぎます: 必要なのは "));
+      if (piece.expected != 0) note += Grouped(piece.expected) + " " + bytes;
+    }
+    printf("    %-20s %15s %s%s\n", name.c_str(), Grouped(piece.length).c_str(),
+           bytes, note.c_str());
+  };
+  for (size_t k = 0; k < s.pieces.size(); ++k) show(s.pieces[k], k == 0);
+  for (const SurveyPiece& piece : s.beyond) show(piece, false);
 
-  if (data == header.source_size) {
-    printf(Say(lang, "complete: %d pieces hold all %s bytes.\n",
-               "完全です: %d 個のファイルに %s バイトすべてがあります.\n"),
-           count, Grouped(data).c_str());
-    return sound ? 0 : 1;
-  }
-  if (data < header.source_size) {
+  const uint64_t source = s.header.source_size;
+  if (s.Joinable()) {
+    printf(Say(lang, "complete: %zu pieces hold all %s bytes.\n",
+               "完全です: %zu 個のファイルに %s バイトすべてがあります.\n"),
+           s.pieces.size(), Grouped(source).c_str());
+  } else if (s.data < source) {
     printf(Say(lang, "incomplete: %s of %s bytes are missing.\n",
                "不完全です: %s / %s バイトが足りません.\n"),
-           Grouped(header.source_size - data).c_str(),
-           Grouped(header.source_size).c_str());
-  } else {
+           Grouped(source - s.data).c_str(), Grouped(source).c_str());
+  } else if (s.data > source) {
     printf(Say(lang,
                "inconsistent: the pieces hold %s bytes more than the source "
                "size.\n",
                "不整合です: 元のサイズより %s バイト多くあります.\n"),
-           Grouped(data - header.source_size).c_str());
+           Grouped(s.data - source).c_str());
+  } else {
+    printf(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
+           s.HeaderSound() ? Say(lang, "the pieces do not have the lengths the "
+                                       "set needs.",
+                                 "分割ファイルの長さが合いません.")
+                           : s.problem.c_str());
   }
-  return 1;
+  return s.Joinable() ? 0 : 1;
 }
 
 }  // namespace pvx

@@ -4,8 +4,10 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 #include "cli/cli_platform.h"
+#include "format/piece_format.h"
 
 namespace pvx {
 
@@ -32,8 +34,47 @@ bool LocateSet(Platform& p, const char* file, SetLocation* out);
 bool ProbeStubImage(Platform& p, const char* path, uint32_t* size,
                     Failure* why);
 
+// One piece as a survey finds it.
+struct SurveyPiece {
+  enum Status { kOk, kMissing, kShort, kLong, kUnusable };
+  std::string name;       // without folder
+  std::string path;
+  uint64_t length = 0;    // bytes on disk
+  uint64_t expected = 0;  // what a complete set holds there
+  Status status = kMissing;
+  std::string why;        // kUnusable: "<path>: <cause>"
+};
+
+// What a set holds, from its names and lengths alone (nothing is hashed).
+struct SetSurvey {
+  SetLocation set;
+  uint32_t image = 0;          // the stub image in front of the header
+  PieceHeader header = {};
+  std::string output;          // the name a join writes, printable
+  // Why the set cannot be joined whatever its pieces hold: piece 0 is no
+  // piece set, its header does not fit, its name is refused. Empty when
+  // the header is sound.
+  std::string problem;
+  std::vector<SurveyPiece> pieces;   // 0 .. the last one the set needs
+  std::vector<SurveyPiece> beyond;   // further pieces that lie beside it
+  uint64_t data = 0;           // data bytes the present pieces hold
+  bool HeaderSound() const { return problem.empty(); }
+  // What a join accepts: a sound header, every piece present and a regular
+  // file of exactly the length the set needs there.
+  bool Joinable() const;
+};
+
+// Surveys the set that file selects. False + *why when piece 0 cannot be
+// opened or read (then nothing else is known).
+bool SurveySet(CliPlatform& p, const char* file, SetSurvey* out,
+               Failure* why);
+
+// The lines that say why the pieces of a surveyed set cannot be joined.
+std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s);
+
 // `parvex info FILE`: prints the set's header and its pieces; writes
-// nothing. Returns the exit status: 0 for a complete set, 1 otherwise.
+// nothing. Returns the exit status: 0 exactly when a join would accept the
+// set, 1 otherwise.
 int ShowInfo(CliPlatform& p, const char* file);
 
 }  // namespace pvx

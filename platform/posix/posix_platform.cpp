@@ -217,7 +217,8 @@ bool PosixPlatform::Reserve(FileHandle f, uint64_t length, Failure* why) {
   if (r == 0) {
     t->reserved = true;
   } else if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) {
-    Describe(why, t->path.c_str(), errno);
+    // Nothing has been written yet: name the file the user asked for.
+    Describe(why, (t->final.empty() ? t->path : t->final).c_str(), errno);
     return false;
   }
 #else

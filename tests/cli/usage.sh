@@ -62,17 +62,17 @@ for form in "1.44M 1457664 big.bin" "1.25M 1250304 big.bin" "1M 1048576 big.bin"
   fi
 done
 
-# A size that cannot hold piece 0's head is refused before anything is
-# written.
+# A size that cannot hold piece 0's head is a usage error, refused before
+# anything is written.
 run cut -s 283 -d small big.bin
-expect_rc 1
+expect_rc 2
 expect_text err.txt "A piece size of 283 bytes cannot hold the 284 bytes"
 expect_absent small
 
 if [ "$has_stub" = 1 ]; then
   # With the stub, its image counts in piece 0's head as well.
   run cut -x -s 300 -d small big.bin
-  expect_rc 1
+  expect_rc 2
   expect_text err.txt "A piece size of 300 bytes cannot hold the"
   expect_absent small
   run cut -x -s 1M -d self big.bin

@@ -19,8 +19,9 @@ expect_rc 1
 expect_text err.txt "src.bin: the file ended before its expected length."
 expect_size set/src.c00 102400
 expect_piece0 set/src.c00 original.bin
-expect_size set/src.c01 $((150000 - 102116))  # all that could be read
-expect_data set/src.c01 original.bin 102116
+expect_size set/src.c01.part $((150000 - 102116))  # all that could be read
+expect_data set/src.c01.part original.bin 102116
+expect_text err.txt "partial output kept in set/src.c01.part"
 expect_absent set/src.c02
 
 # ---- a piece disappears at its prompt ----------------------------------------
@@ -35,8 +36,9 @@ answer
 finish_run
 expect_rc 1
 expect_text err.txt "src.c01: No such file or directory"
-expect_size out/src.bin $((102400 - 284))  # piece 0's data stays
-expect_data out/src.bin original.bin 0
+expect_size out/src.bin.part $((102400 - 284))  # piece 0's data stays
+expect_data out/src.bin.part original.bin 0
+expect_absent out/src.bin
 
 # Piece 0 itself gone at the first prompt: nothing is written.
 start join -p -d out0 src.c00
