@@ -2,6 +2,8 @@
 // way a set can be broken or hostile.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -126,6 +128,19 @@ TEST_F(Join, TooMuchDataIsCopiedWholeThenTheNextPieceIsMissed) {
   EXPECT_EQ(Run(dir / "r.c00", dir / "o/"), kFailed);
   EXPECT_NE(p.Notices().at(0).find("r.c02"), std::string::npos);
   EXPECT_EQ(ReadFile(dir / "o/r.txt.part"), data);
+}
+
+TEST_F(Join, AnOverrunOfFourGibibytesNeverEndsAsDone) {
+  // 100 bytes claimed, 200 in piece 0 and 2^32 - 100 in piece 1: counted in
+  // 32 bits the remainder wraps to exactly 0 after piece 1.
+  MakeSet(dir.path(), "r", Pattern(200), 1000, "r.txt", 100);
+  WriteFile(dir / "r.c01", {1});
+  p.fake_length[dir / "r.c01"] = (uint64_t{1} << 32) - 100;
+  p.pretend_copy = true;
+  EXPECT_EQ(Run(dir / "r.c00", dir / "o/"), kFailed);
+  ASSERT_EQ(p.Notices().size(), 1u);
+  EXPECT_NE(p.Notices()[0].find("r.c02"), std::string::npos);
+  EXPECT_TRUE(p.Filter("item1004:").empty()) << "no closing message";
 }
 
 TEST_F(Join, OverwriteCancelLeavesTheExistingFile) {
@@ -277,6 +292,11 @@ TEST_P(JoinChunks, CancelKeepsEveryWholeChunk) {
   EXPECT_EQ(FileSize(dir / "o/r.txt.part"), 2 * C);
   EXPECT_FALSE(Exists(dir / "o/r.txt"));
   EXPECT_TRUE(p.Notices().empty());
+  // The room reserved for the whole output is given back past what was
+  // written (where the file system reserves at all).
+  struct stat st;
+  ASSERT_EQ(stat((dir / "o/r.txt.part").c_str(), &st), 0);
+  EXPECT_LE(static_cast<uint64_t>(st.st_blocks) * 512, 2 * C + 65536);
 }
 
 TEST_P(JoinChunks, AWriteFailureNamesTheOutput) {
