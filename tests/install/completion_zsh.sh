@@ -1,6 +1,7 @@
-# The zsh completion parses, defines _parvex when autoloaded as compinit
-# would, and names every command and every option parvex's --help lists
-# in that command's branch.
+# The zsh completion parses, is bound to parvex by compinit, and offers in
+# an interactive zsh (on a pseudo-terminal) the commands and each command's
+# options, every one its --help lists; the source names each of them in the
+# command's branch.
 #   completion_zsh.sh PARVEX COMPLETION_FILE
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/help_options.sh"
@@ -42,4 +43,27 @@ for c in $(help_commands "$parvex"); do
       fail "the $c branch does not complete $o"
   done
 done
+
+# What an interactive zsh lists on TAB.
+offers() {
+  timeout 30 zsh -f "$(dirname "$0")/zsh_probe.zsh" "$WORK/fn" "$1" 2>&1
+}
+got=$(offers "parvex " | tr '\n' ' ')
+[ "$got" = "cut info join verify " ] ||
+  fail "zsh lists [$got] for \"parvex \", expected [cut info join verify ]"
+for c in $(help_commands "$parvex"); do
+  got=$(offers "parvex $c -")
+  for o in $(help_options "$parvex" "$c"); do
+    [ "$o" = --version ] && continue
+    grep -qxF -- "$o" <<<"$got" ||
+      fail "zsh does not list $o for \"parvex $c -\": [$(echo $got)]"
+  done
+done
+# Options of another command, and one excluded by an option already given,
+# are not offered.
+got=$(offers "parvex join -y -")
+for o in --pieces --name --self-join -y -n --no; do
+  ! grep -qxF -- "$o" <<<"$got" || fail "zsh lists $o for \"parvex join -y -\""
+done
+grep -qxF -- --no-verify <<<"$got" || fail "zsh does not list --no-verify for \"parvex join -y -\""
 finish
