@@ -66,4 +66,8 @@ for o in --pieces --name --self-join -y -n --no; do
   ! grep -qxF -- "$o" <<<"$got" || fail "zsh lists $o for \"parvex join -y -\""
 done
 grep -qxF -- --no-verify <<<"$got" || fail "zsh does not list --no-verify for \"parvex join -y -\""
+got=$(offers "parvex cut -n -")
+for o in -y --yes --no-verify; do
+  ! grep -qxF -- "$o" <<<"$got" || fail "zsh lists $o for \"parvex cut -n -\""
+done
 finish
