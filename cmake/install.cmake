@@ -39,4 +39,6 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Parvex developers <parvex@orvane.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # Depends from dpkg-shlibdeps
+# Debian's places for the zsh completion, and its compressed man page.
+set(CPACK_PRE_BUILD_SCRIPTS ${PVX_ROOT}/cmake/deb_layout.cmake)
 include(CPack)

@@ -45,12 +45,12 @@ expect_runs() {
 }
 
 # The files an install holds below its prefix.
-installed_files() {
-  echo bin/parvex share/man/man1/parvex.1 \
-       share/bash-completion/completions/parvex \
-       share/zsh/site-functions/_parvex share/doc/parvex/README.md
+installed_files() {  # one a line
+  printf '%s\n' bin/parvex share/man/man1/parvex.1 \
+    share/bash-completion/completions/parvex \
+    share/zsh/site-functions/_parvex share/doc/parvex/README.md
   if [ "${HAS_WINDOWS:-0}" = 1 ]; then
-    echo share/parvex/windows/Parvex.exe share/parvex/windows/_sSPVX.exe
+    printf '%s\n' share/parvex/windows/Parvex.exe share/parvex/windows/_sSPVX.exe
   fi
 }
 

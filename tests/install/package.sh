@@ -28,12 +28,24 @@ for lib in libc6 'libstdc\+\+6' libgcc-s1; do
     fail "Depends lacks a versioned $lib: \"$depends\""
 done
 
-# The file list: the install tree under /usr, with the usual modes.
+# The file list: the install tree under /usr, with the usual modes, except
+# that Debian keeps zsh completions in vendor-completions and compresses man
+# pages.
 listing=$(dpkg-deb -c "$deb")
 root=$WORK/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x failed"
 # shellcheck disable=SC2046
-expect_files "$root/usr" $(installed_files)
+expect_files "$root/usr" $(installed_files |
+  sed -e 's|^share/zsh/site-functions/|share/zsh/vendor-completions/|' \
+      -e 's|^share/man/man1/parvex\.1$|&.gz|')
+gunzip -c "$root/usr/share/man/man1/parvex.1.gz" 2>/dev/null |
+  cmp -s - "$(dirname "$0")/../../doc/parvex.1" ||
+  fail "usr/share/man/man1/parvex.1.gz does not hold doc/parvex.1"
+# The folder is one Debian's zsh searches.
+if command -v zsh >/dev/null; then
+  zsh -fc 'print -l $fpath' | grep -qx /usr/share/zsh/vendor-completions ||
+    fail "zsh's fpath lacks /usr/share/zsh/vendor-completions: $(zsh -fc 'echo $fpath')"
+fi
 grep -Eq '^-rwxr-xr-x root/root .* \./usr/bin/parvex$' <<<"$listing" ||
   fail "usr/bin/parvex is not root-owned mode 755: $(grep bin/parvex <<<"$listing")"
 grep -E '^-' <<<"$listing" | grep -v '/usr/bin/parvex$' | grep -Ev '^-rw-r--r-- root/root ' &&
