@@ -5,7 +5,10 @@
 source "$(dirname "$0")/lib.sh"
 build=$1 version=$2 HAS_WINDOWS=$3
 
-(cd "$build" && cpack -G DEB -B "$WORK/out") >"$WORK/cpack.log" 2>&1 ||
+# cpack reads CPackConfig.cmake before it brings the build up to date; a
+# build first regenerates that file when the install rules have changed.
+(cd "$build" && cmake --build . --target parvex &&
+  cpack -G DEB -B "$WORK/out") >"$WORK/cpack.log" 2>&1 ||
   { cat "$WORK/cpack.log" >&2; fail "cpack failed"; finish; }
 arch=$(dpkg --print-architecture)
 deb=$WORK/out/parvex_${version}_${arch}.deb
