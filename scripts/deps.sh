@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian 12 machine.
 # As root it uses apt-get; otherwise it only reports what is missing.
-#   deps.sh build   compilers, CMake, GoogleTest, CLI11, mingw
+#   deps.sh build   compilers, CMake, GoogleTest, CLI11, libcrypto, mingw
 #   deps.sh test    the above, plus clang and its libFuzzer and sanitizer
 #                   run-times (fuzzing), setpriv (util-linux), Wine, Xvfb,
 #                   Japanese fonts and imagemagick (screenshots)
 set -euo pipefail
 what=${1:-build}
 
-pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev g++-mingw-w64-i686)
+pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev libssl-dev g++-mingw-w64-i686)
 if [ "$what" = test ]; then
   pkgs+=(clang libclang-rt-14-dev util-linux xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales)
 fi
