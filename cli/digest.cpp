@@ -80,22 +80,25 @@ Sha256 Digest::Of(const void* data, size_t len) {
 
 struct Hasher::StreamState {
   Digest digest;
-  size_t pending = 0;  // queued jobs not yet hashed into this stream
-  std::string error;   // set by the worker when hashing failed
+  std::deque<std::shared_ptr<Job>> queue;  // not yet taken by a worker
+  bool busy = false;   // a worker is hashing one of its jobs
+  size_t pending = 0;  // queued jobs plus the one being hashed
+  std::string error;   // set by a worker when hashing failed
 };
 
 static constexpr size_t kSmallCopy = 4096;
 
-Hasher::Hasher(size_t buffers, size_t buffer_size) {
-  if (buffers == 0 || buffer_size == 0)
-    throw std::invalid_argument("Hasher: no buffers");
+Hasher::Hasher(size_t buffers, size_t buffer_size, size_t workers) {
+  if (buffers == 0 || buffer_size == 0 || workers == 0)
+    throw std::invalid_argument("Hasher: no buffers or no workers");
   buffers_.reserve(buffers);
   for (size_t i = 0; i < buffers; ++i) {
     storage_.emplace_back(new uint8_t[buffer_size]);
     buffers_.push_back(Buffer{storage_.back().get(), buffer_size});
   }
   for (Buffer& b : buffers_) free_.push_back(&b);
-  worker_ = std::thread(&Hasher::Work, this);
+  for (size_t i = 0; i < workers; ++i)
+    workers_.emplace_back(&Hasher::Work, this);
 }
 
 Hasher::~Hasher() {
@@ -103,8 +106,8 @@ Hasher::~Hasher() {
     std::lock_guard<std::mutex> lock(mu_);
     stop_ = true;
   }
-  work_cv_.notify_one();
-  worker_.join();
+  work_cv_.notify_all();
+  for (std::thread& t : workers_) t.join();
 }
 
 Hasher::Stream Hasher::NewStream() {
@@ -137,7 +140,10 @@ void Hasher::Release(Buffer* b) {
 
 void Hasher::Submit(Buffer* b, size_t len,
                     std::initializer_list<Stream> streams) {
-  if (len > b->size) throw std::invalid_argument("Hasher: len > buffer");
+  if (len > b->size) {
+    Release(b);
+    throw std::invalid_argument("Hasher: len > buffer");
+  }
   Queue(b, b->data, len, {}, streams);
 }
 
@@ -163,29 +169,43 @@ void Hasher::SubmitCopy(const void* data, size_t len,
 void Hasher::Queue(Buffer* b, const uint8_t* data, size_t len,
                    std::vector<uint8_t> small,
                    std::initializer_list<Stream> ss) {
-  Job job;
-  job.buffer = b;
-  job.small = std::move(small);  // moving keeps the bytes where data points
-  job.data = data;
-  job.len = len;
+  auto job = std::make_shared<Job>();
+  job->buffer = b;
+  job->small = std::move(small);  // moving keeps the bytes where data points
+  job->data = data;
+  job->len = len;
+  job->remaining = ss.size();
+  bool woke = false;
   {
     std::lock_guard<std::mutex> lock(mu_);
+    std::vector<StreamState*> targets;
     for (Stream s : ss) {
       auto it = streams_.find(s);
       if (it == streams_.end()) {
         if (b) {
           free_.push_back(b);
           --held_;
+          free_cv_.notify_one();
         }
         throw std::invalid_argument("Hasher: unknown stream");
       }
-      job.streams.push_back(it->second.get());
+      targets.push_back(it->second.get());
     }
-    for (StreamState* st : job.streams) ++st->pending;
     if (b) --held_;
-    jobs_.push_back(std::move(job));
+    if (targets.empty() && b) {
+      free_.push_back(b);  // hashed into no stream: free at once
+      free_cv_.notify_one();
+    }
+    for (StreamState* st : targets) {
+      st->queue.push_back(job);
+      ++st->pending;
+      if (!st->busy && st->queue.size() == 1) {
+        ready_.push_back(st);
+        woke = true;
+      }
+    }
   }
-  work_cv_.notify_one();
+  if (woke) work_cv_.notify_all();
 }
 
 Hasher::StreamState* Hasher::WaitIdle(Stream s,
@@ -199,13 +219,12 @@ Hasher::StreamState* Hasher::WaitIdle(Stream s,
 
 Sha256 Hasher::Finish(Stream s) {
   std::unique_lock<std::mutex> lock(mu_);
-  StreamState* st = WaitIdle(s, lock);
-  // The worker holds no job for st now, so its digest is the caller's.
+  WaitIdle(s, lock);
+  // No worker holds a job for s now, so its digest is the caller's.
   std::unique_ptr<StreamState> owned = std::move(streams_[s]);
   streams_.erase(s);
   lock.unlock();
   if (!owned->error.empty()) throw std::runtime_error(owned->error);
-  (void)st;
   return owned->digest.Final();
 }
 
@@ -220,24 +239,38 @@ void Hasher::Discard(Stream s) {
 void Hasher::Work() {
   std::unique_lock<std::mutex> lock(mu_);
   for (;;) {
-    work_cv_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
-    if (jobs_.empty()) return;  // stopping, and everything is hashed
-    Job job = std::move(jobs_.front());
-    jobs_.pop_front();
+    work_cv_.wait(lock, [this] { return stop_ || !ready_.empty(); });
+    // Stopping: what is left lies with streams other workers are on, and
+    // they take those up again themselves.
+    if (ready_.empty()) return;
+    StreamState* st = ready_.front();
+    ready_.pop_front();
+    std::shared_ptr<Job> job = std::move(st->queue.front());
+    st->queue.pop_front();
+    st->busy = true;
+    bool failed = !st->error.empty();
     lock.unlock();
-    for (StreamState* st : job.streams) {
-      if (!st->error.empty()) continue;
+    std::string error;
+    if (!failed) {
       try {
-        st->digest.Update(job.data, job.len);
+        st->digest.Update(job->data, job->len);
       } catch (const std::exception& e) {
-        st->error = e.what();
+        error = e.what();
       }
     }
     lock.lock();
-    for (StreamState* st : job.streams) --st->pending;
-    if (job.buffer) free_.push_back(job.buffer);
-    free_cv_.notify_one();
-    done_cv_.notify_all();
+    if (!error.empty()) st->error = error;
+    st->busy = false;
+    --st->pending;
+    if (!st->queue.empty()) {
+      ready_.push_back(st);
+      work_cv_.notify_one();
+    }
+    if (--job->remaining == 0 && job->buffer) {
+      free_.push_back(job->buffer);
+      free_cv_.notify_one();
+    }
+    if (st->pending == 0) done_cv_.notify_all();
   }
 }
 

@@ -46,11 +46,13 @@ class Digest {
   evp_md_ctx_st* ctx_;
 };
 
-// A worker thread that hashes buffers in the order they are submitted,
-// into any number of streams (one per file: a piece, the output). The
-// memory is a fixed pool of buffers made at construction.
+// Worker threads that hash submitted buffers into streams (one per file:
+// a piece, the output), each stream's bytes in the order submitted. With
+// one worker everything is hashed in submission order; with two, two
+// streams fed the same buffer are hashed side by side. The memory is a fixed
+// pool of buffers made at construction.
 //
-// All methods are called from one thread (the copier); the worker is
+// All methods are called from one thread (the copier); the workers are
 // internal. A copy loop goes:
 //   Hasher::Buffer* b = h.Acquire();      // blocks only while all are busy
 //   n = read(in, b->data, b->size);
@@ -66,9 +68,10 @@ class Hasher {
   };
   using Stream = uint64_t;  // a handle; 0 is never a valid stream
 
-  // Starts the worker; buffers >= 1 of buffer_size >= 1 bytes each.
-  explicit Hasher(size_t buffers = 4, size_t buffer_size = size_t(1) << 20);
-  // Hashes what is still queued, then stops the worker. Unfinished streams
+  // Starts the workers (>= 1); buffers >= 1 of buffer_size >= 1 bytes each.
+  explicit Hasher(size_t buffers = 4, size_t buffer_size = size_t(1) << 20,
+                  size_t workers = 1);
+  // Hashes what is still queued, then stops the workers. Unfinished streams
   // are dropped.
   ~Hasher();
   Hasher(const Hasher&) = delete;
@@ -80,8 +83,9 @@ class Hasher {
   // Throws std::logic_error when the caller itself holds every buffer
   // (acquired, neither submitted nor released): that wait would never end.
   Buffer* Acquire();
-  // Queues b's first len bytes (len <= b->size) for each of streams, in
-  // that order; b returns to the pool once hashed. The caller may still read
+  // Queues b's first len bytes (len <= b->size) for each of streams; b
+  // returns to the pool once hashed into all of them. On a throw (unknown
+  // stream, len too large) b is back in the pool, nothing is queued. The caller may still read
   // b's bytes (write them out) until its next Acquire, but not change them.
   void Submit(Buffer* b, size_t len, std::initializer_list<Stream> streams);
   // Returns b to the pool unhashed (a read failed, nothing to hash).
@@ -105,7 +109,7 @@ class Hasher {
     std::vector<uint8_t> small;      // owned copy when buffer is null
     const uint8_t* data = nullptr;
     size_t len = 0;
-    std::vector<StreamState*> streams;
+    size_t remaining = 0;            // streams not yet fed these bytes
   };
 
   void Queue(Buffer* b, const uint8_t* data, size_t len,
@@ -119,14 +123,15 @@ class Hasher {
   size_t held_ = 0;  // acquired by the caller, not yet submitted or released
 
   std::mutex mu_;
-  std::condition_variable work_cv_;  // worker: a job or stop
+  std::condition_variable work_cv_;  // workers: a ready stream, or stop
   std::condition_variable free_cv_;  // copier: a buffer came back
   std::condition_variable done_cv_;  // copier: a stream's jobs are done
-  std::deque<Job> jobs_;
+  // Streams with queued jobs and no worker on them, oldest first.
+  std::deque<StreamState*> ready_;
   std::unordered_map<Stream, std::unique_ptr<StreamState>> streams_;
   Stream next_stream_ = 1;
   bool stop_ = false;
-  std::thread worker_;
+  std::vector<std::thread> workers_;
 };
 
 }  // namespace pvx

@@ -71,6 +71,9 @@ TEST(Hex, ReadsEitherCaseAndRefusesOthers) {
 
 // ---- Hasher -----------------------------------------------------------------
 
+// Each case runs with one worker and with two.
+class HasherTest : public ::testing::TestWithParam<size_t> {};
+
 // Copies len bytes through the pool and submits them to streams.
 void Feed(Hasher& h, const uint8_t* p, size_t len,
           std::initializer_list<Hasher::Stream> streams) {
@@ -84,9 +87,9 @@ void Feed(Hasher& h, const uint8_t* p, size_t len,
   }
 }
 
-TEST(Hasher, InterleavedStreamsOfRandomSizesMatchOneShot) {
+TEST_P(HasherTest, InterleavedStreamsOfRandomSizesMatchOneShot) {
   std::mt19937 rng(7);
-  Hasher h(3, 64 * 1024);
+  Hasher h(3, 64 * 1024, GetParam());
   // Three files; each chunk goes to one stream, or to one and the "all" one,
   // as a join feeds a piece's digest and the output's.
   Hasher::Stream s[3] = {h.NewStream(), h.NewStream(), h.NewStream()};
@@ -111,8 +114,8 @@ TEST(Hasher, InterleavedStreamsOfRandomSizesMatchOneShot) {
   EXPECT_EQ(ToHex(h.Finish(all)), HexOf(everything));
 }
 
-TEST(Hasher, ManySmallCopiesAndLargeCopies) {
-  Hasher h(4, 1 << 20);
+TEST_P(HasherTest, ManySmallCopiesAndLargeCopies) {
+  Hasher h(4, 1 << 20, GetParam());
   Hasher::Stream small = h.NewStream(), large = h.NewStream();
   std::vector<uint8_t> src = test::Pattern(5 * 1024 * 1024 + 17, 9);
   std::string small_bytes;
@@ -134,8 +137,8 @@ TEST(Hasher, ManySmallCopiesAndLargeCopies) {
   EXPECT_EQ(ToHex(h.Finish(large)), HexOf(large_bytes));
 }
 
-TEST(Hasher, OneBufferPoolDoesNotDeadlock) {
-  Hasher h(1, 4096);
+TEST_P(HasherTest, OneBufferPoolDoesNotDeadlock) {
+  Hasher h(1, 4096, GetParam());
   Hasher::Stream a = h.NewStream(), b = h.NewStream();
   std::string a_bytes, b_bytes;
   std::vector<uint8_t> src = test::Pattern(100000, 5);
@@ -154,8 +157,8 @@ TEST(Hasher, OneBufferPoolDoesNotDeadlock) {
   EXPECT_EQ(ToHex(h.Finish(b)), HexOf(b_bytes));
 }
 
-TEST(Hasher, AcquiringWhileHoldingEveryBufferThrowsInsteadOfHanging) {
-  Hasher h(2, 16);
+TEST_P(HasherTest, AcquiringWhileHoldingEveryBufferThrowsInsteadOfHanging) {
+  Hasher h(2, 16, GetParam());
   Hasher::Buffer* first = h.Acquire();
   Hasher::Buffer* second = h.Acquire();
   EXPECT_THROW(h.Acquire(), std::logic_error);
@@ -172,8 +175,8 @@ TEST(Hasher, AcquiringWhileHoldingEveryBufferThrowsInsteadOfHanging) {
   h.Release(y);
 }
 
-TEST(Hasher, ClosedOrUnknownStreamIsRefusedAndTheBufferComesBack) {
-  Hasher h(1, 16);
+TEST_P(HasherTest, ClosedOrUnknownStreamIsRefusedAndTheBufferComesBack) {
+  Hasher h(1, 16, GetParam());
   Hasher::Stream s = h.NewStream();
   EXPECT_EQ(ToHex(h.Finish(s)), kEmpty);
   Hasher::Buffer* b = h.Acquire();
@@ -189,8 +192,29 @@ TEST(Hasher, ClosedOrUnknownStreamIsRefusedAndTheBufferComesBack) {
   EXPECT_EQ(ToHex(h.Finish(t)), kAbc);
 }
 
-TEST(Hasher, FinishOfOneStreamLeavesTheOthersRunning) {
-  Hasher h(2, 1000);
+TEST_P(HasherTest, OneBufferIntoManyStreamsAndIntoNone) {
+  Hasher h(1, 3, GetParam());
+  Hasher::Stream s[5];
+  for (auto& x : s) x = h.NewStream();
+  for (int i = 0; i < 50; ++i) {
+    Hasher::Buffer* b = h.Acquire();
+    memcpy(b->data, "abc", 3);
+    h.Submit(b, 3, {s[0], s[1], s[2], s[3], s[4]});
+  }
+  Hasher::Buffer* b = h.Acquire();
+  h.Submit(b, 3, {});  // no stream: the buffer is free again at once
+  b = h.Acquire();
+  EXPECT_THROW(h.Submit(b, 4, {s[0]}), std::invalid_argument);  // > size
+  std::string expect = HexOf([] {
+    std::string t;
+    for (int i = 0; i < 50; ++i) t += "abc";
+    return t;
+  }());
+  for (auto& x : s) EXPECT_EQ(ToHex(h.Finish(x)), expect);
+}
+
+TEST_P(HasherTest, FinishOfOneStreamLeavesTheOthersRunning) {
+  Hasher h(2, 1000, GetParam());
   Hasher::Stream piece = h.NewStream(), output = h.NewStream();
   std::string a(1000000, 'a');
   Feed(h, reinterpret_cast<const uint8_t*>(a.data()), 3, {piece});
@@ -202,10 +226,10 @@ TEST(Hasher, FinishOfOneStreamLeavesTheOthersRunning) {
   EXPECT_EQ(ToHex(h.Finish(output)), kMillionA);
 }
 
-TEST(Hasher, DiscardAndDestructionWithQueuedWorkEnd) {
+TEST_P(HasherTest, DiscardAndDestructionWithQueuedWorkEnd) {
   std::vector<uint8_t> src = test::Pattern(3 << 20, 1);
   {
-    Hasher h(2, 1 << 16);
+    Hasher h(2, 1 << 16, GetParam());
     Hasher::Stream s = h.NewStream(), t = h.NewStream();
     Feed(h, src.data(), src.size(), {s, t});
     h.Discard(s);
@@ -215,6 +239,8 @@ TEST(Hasher, DiscardAndDestructionWithQueuedWorkEnd) {
   }
   SUCCEED();
 }
+
+INSTANTIATE_TEST_SUITE_P(Workers, HasherTest, ::testing::Values(1, 2));
 
 }  // namespace
 }  // namespace pvx
