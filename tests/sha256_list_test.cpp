@@ -360,6 +360,33 @@ TEST(ListRead, FilesThatAreNoListsAreRefused) {
   EXPECT_EQ(why.kind, ListError::Kind::kNotRegular);
 }
 
+TEST(ListRead, LoadReadsLinesAcrossItsReadsLikeParse) {
+  // Loads read 64 KiB at a time: lines of every length straddle the reads,
+  // one of them exactly the longest allowed.
+  test::TempDir dir;
+  std::vector<ListEntry> entries;
+  for (size_t i = 0; i < 400; ++i)
+    entries.push_back({std::string(1 + i * 97 % 3000, char('a' + i % 26)) +
+                           (i % 7 ? "" : "\\x"),
+                       Digest::Of(&i, sizeof i)});
+  entries.push_back({std::string(kMaxListLine - 66, 'L'), Digest::Of("", 0)});
+  for (size_t i = 0; i < 50; ++i)
+    entries.push_back({"tail" + std::to_string(i), Digest::Of(&i, 1)});
+  std::string text = FormatList(entries);
+  ASSERT_GT(text.size(), 4u * 65536);
+  test::WriteFile(dir / "l", std::vector<uint8_t>(text.begin(), text.end()));
+  ChecksumList loaded, parsed;
+  ListError why;
+  ASSERT_TRUE(loaded.Load(dir / "l", &why))
+      << DescribeListError(why, Lang::kEnglish);
+  ASSERT_TRUE(parsed.Parse(text, "l", &why));
+  ASSERT_EQ(loaded.entries().size(), entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(loaded.entries()[i].name, entries[i].name) << i;
+    EXPECT_EQ(loaded.entries()[i].digest, entries[i].digest) << i;
+  }
+}
+
 TEST(ListRead, LinesUpToTheLimitAreRead) {
   std::string h = Hex("abc");
   std::string name(kMaxListLine - 66, 'n');  // the line is exactly the limit
