@@ -1,6 +1,6 @@
 // How much wall time SHA-256 adds to a copy loop, serial and through the
 // background hasher. Copies one file (page cache warm) to a new file per run
-// and prints the median wall time of each way:
+// (a sync before each) and prints the median wall time of each way:
 //   copy            read + write, no digest
 //   copy+inline     the copier hashes each buffer itself after writing it
 //   copy+hasher     the buffer goes to the hasher (one stream), copier reads on
@@ -8,12 +8,14 @@
 //   x2, 2 workers   the same with two hashing threads, one per stream
 //   hash only       Digest over the bytes in memory, no I/O
 //   sha256sum       coreutils over the source (for comparison)
+// with the median CPU time (all threads): CPU above wall time is overlap.
 // Usage: pvx_hash_bench [SIZE_MIB=512] [REPS=5] [DIR=$TMPDIR or /tmp]
 //                       [BUFFERS=4] [BUFFER_KIB=1024]
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +33,18 @@ using pvx::Sha256;
 using pvx::ToHex;
 
 namespace {
+
+// CPU seconds used so far by this process's threads and waited-for children.
+double Cpu() {
+  double t = 0;
+  for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+    struct rusage u;
+    getrusage(who, &u);
+    t += double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  }
+  return t;
+}
 
 double Now() {
   using namespace std::chrono;
@@ -117,6 +131,7 @@ int main(int argc, char** argv) {
     }
     close(fd);
   }
+  sync();  // the source is written back before the first run
 
   std::string expect;
   struct Way {
@@ -222,30 +237,35 @@ int main(int argc, char** argv) {
 
   printf("%zu MiB, %d runs each, median; hasher pool %zu x %zu KiB\n", mib,
          reps, nbuf, bufsize / 1024);
-  double copy_median = 0;
-  for (const Way& way : ways) {
-    std::vector<double> times;
-    std::string hex;
-    for (int r = 0; r < reps; ++r) {
-      double t0 = Now();
-      std::string h = way.run();
-      times.push_back(Now() - t0);
-      if (!h.empty()) hex = h;
-    }
-    std::sort(times.begin(), times.end());
-    double med = times[times.size() / 2];
-    if (copy_median == 0) copy_median = med;
-    if (!hex.empty()) {
+  // Round after round, each way once per round after a sync, so that a
+  // change in the machine's load falls on all ways alike.
+  std::vector<std::vector<double>> times(ways.size()), cpu(ways.size());
+  for (int r = 0; r < reps; ++r) {
+    for (size_t w = 0; w < ways.size(); ++w) {
+      sync();
+      double t0 = Now(), c0 = Cpu();
+      std::string hex = ways[w].run();
+      times[w].push_back(Now() - t0);
+      cpu[w].push_back(Cpu() - c0);
+      if (hex.empty()) continue;
       if (expect.empty()) expect = hex;
       if (hex != expect) {
         fprintf(stderr, "pvx_hash_bench: %s: digest %s, expected %s\n",
-                way.name, hex.c_str(), expect.c_str());
+                ways[w].name, hex.c_str(), expect.c_str());
         return 1;
       }
     }
-    printf("%-15s %7.3f s  %7.0f MiB/s  %5.2fx copy\n", way.name, med,
-           double(mib) / med, med / copy_median);
-    fflush(stdout);
+  }
+  double copy_median = 0;
+  for (size_t w = 0; w < ways.size(); ++w) {
+    std::sort(times[w].begin(), times[w].end());
+    std::sort(cpu[w].begin(), cpu[w].end());
+    double med = times[w][times[w].size() / 2];
+    if (w == 0) copy_median = med;
+    printf("%-15s %7.3f s %6.0f MiB/s %5.2fx copy  cpu %.3f s  "
+           "(wall min %.3f max %.3f)\n",
+           ways[w].name, med, double(mib) / med, med / copy_median,
+           cpu[w][cpu[w].size() / 2], times[w].front(), times[w].back());
   }
   printf("digest %s\n", expect.c_str());
   unlink(src.c_str());
