@@ -57,7 +57,7 @@ class Digest {
 //   Hasher::Buffer* b = h.Acquire();      // blocks only while all are busy
 //   n = read(in, b->data, b->size);
 //   h.Submit(b, n, {piece, output});     // same bytes into two streams
-//   write(out, b->data, n);              // still readable until next Acquire
+//   write(out, b->data, n);              // readable until the next Acquire
 //   ...
 //   Sha256 d = h.Finish(piece);          // waits for piece's bytes only
 class Hasher {
@@ -84,9 +84,10 @@ class Hasher {
   // (acquired, neither submitted nor released): that wait would never end.
   Buffer* Acquire();
   // Queues b's first len bytes (len <= b->size) for each of streams; b
-  // returns to the pool once hashed into all of them. On a throw (unknown
-  // stream, len too large) b is back in the pool, nothing is queued. The caller may still read
-  // b's bytes (write them out) until its next Acquire, but not change them.
+  // returns to the pool once hashed into all of them. The caller may still
+  // read b's bytes (write them out) until its next Acquire or SubmitCopy,
+  // but not change them. On a throw (unknown stream, len too large) b is
+  // back in the pool and nothing is queued.
   void Submit(Buffer* b, size_t len, std::initializer_list<Stream> streams);
   // Returns b to the pool unhashed (a read failed, nothing to hash).
   void Release(Buffer* b);
