@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/posix/posix_platform.h"
+#include "cli/hashing_platform.h"
 
 namespace pvx {
 
@@ -21,7 +21,7 @@ inline const char* Say(Lang lang, const char* en, const char* ja) {
   return lang == Lang::kJapanese ? ja : en;
 }
 
-class CliPlatform final : public PosixPlatform {
+class CliPlatform final : public HashingPlatform {
  public:
   CliPlatform();
 

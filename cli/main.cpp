@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cli/builtin_stub.h"
+#include "cli/checksums.h"
 #include "cli/cli_platform.h"
 #include "cli/piece_set.h"
 #include "format/engines.h"
@@ -35,6 +36,10 @@ struct Options {
   bool pause = false;
   bool yes = false;
   bool no = false;
+  bool no_checksum = false;  // cut: write no list
+  bool no_verify = false;    // join: check no list
+  bool quiet = false;        // verify: no progress line
+  std::string checksum;      // join, verify: the list to check against
 };
 
 // SIZE: "1.44M", "1.25M", or a whole number of bytes with an optional
@@ -81,8 +86,8 @@ int ExitStatus(CliPlatform& p, int result, const pvx::Failure& io) {
   if (result == pvx::kIoFailure) p.Notify(io.text);
   // Partial output is never removed; say where it is.
   for (const std::string& kept : p.TakeKept()) {
-    std::string text = pvx::Say(p.Language(), "parvex: partial output kept in ",
-                                "parvex: 途中までの出力を残しました: ") +
+    std::string text = pvx::Say(p.Language(), "parvex: what was written stays in ",
+                                "parvex: 書き込んだ内容は次のファイルに残しました: ") +
                        kept;
     p.Notify(text.c_str());
   }
@@ -161,11 +166,25 @@ int Cut(CliPlatform& p, const Options& o) {
   }
 
   CliPlatform::CatchInterrupt();
+  std::string agreed_list;
+  if (!o.no_checksum) {
+    if (!pvx::AskAboutCutList(p, o.file, WithSeparator(o.destination),
+                              o.self_join, &agreed_list))
+      return p.Cancelled() ? kExitCancelled : kExitFailed;
+    p.StartDigests();
+  }
   pvx::Failure io;
   int result = pvx::CutFile(p, piece_size, o.file.c_str(),
                             WithSeparator(o.destination).c_str(), o.self_join,
                             o.pause, &io);
-  return ExitStatus(p, result, io);
+  int status = ExitStatus(p, result, io);
+  if (status == kExitDone && !o.no_checksum) {
+    size_t slash = o.file.rfind('/');
+    status = pvx::WriteCutList(
+        p, o.file.substr(slash == std::string::npos ? 0 : slash + 1),
+        agreed_list);
+  }
+  return status;
 }
 
 int Join(CliPlatform& p, const Options& o) {
@@ -174,24 +193,34 @@ int Join(CliPlatform& p, const Options& o) {
     NotifyText(p, pvx::kMsgPathTooLong, o.file.c_str());
     return kExitFailed;
   }
+  pvx::SetSurvey survey;
+  pvx::Failure why;
+  const bool surveyed = pvx::SurveySet(p, o.file.c_str(), &survey, &why);
   // Without pauses every piece is at hand: the whole set is looked at
   // before anything is written. (Header faults are the engine's to tell.)
-  if (!o.pause) {
-    pvx::SetSurvey survey;
-    pvx::Failure why;
-    if (pvx::SurveySet(p, o.file.c_str(), &survey, &why) &&
-        survey.HeaderSound() && !survey.Joinable()) {
-      std::string head = std::string("parvex: ") + survey.set.piece0 +
-                         pvx::Say(p.Language(),
-                                  ": the set is not complete; nothing was "
-                                  "written:",
-                                  ": 分割ファイルがそろっていないため, "
-                                  "何も書き込みませんでした:");
-      p.Notify(head.c_str());
-      for (const std::string& line : pvx::PieceProblems(p.Language(), survey)) {
-        std::string text = "parvex: " + line;
-        p.Notify(text.c_str());
-      }
+  if (!o.pause && surveyed && survey.HeaderSound() && !survey.Joinable()) {
+    std::string head = std::string("parvex: ") + survey.set.piece0 +
+                       pvx::Say(p.Language(),
+                                ": the set is not complete; nothing was "
+                                "written:",
+                                ": 分割ファイルがそろっていないため, "
+                                "何も書き込みませんでした:");
+    p.Notify(head.c_str());
+    for (const std::string& line : pvx::PieceProblems(p.Language(), survey)) {
+      std::string text = "parvex: " + line;
+      p.Notify(text.c_str());
+    }
+    return kExitFailed;
+  }
+  // The checksum list, when there is one, is checked during the copy.
+  if (!o.no_verify && surveyed && survey.HeaderSound()) {
+    pvx::JoinCheck check;
+    bool failed = false;
+    if (pvx::PrepareCheck(p, survey, o.checksum, &check, &failed)) {
+      p.StartDigests();
+      p.Expect(check.pieces, check.has_output ? &check.output : nullptr,
+               check.list);
+    } else if (failed) {
       return kExitFailed;
     }
   }
@@ -286,6 +315,27 @@ int main(int argc, char** argv) {
             "Wait for Enter before each piece (plain sets; a self-joining "
             "set reads all its pieces from one folder)");
 
+  cut->add_flag("--no-checksum", o.no_checksum,
+                "Write no checksum list (STEM.sha256) beside the pieces");
+  join->add_option("--checksum", o.checksum,
+                   "Check the pieces and the result against this list "
+                   "(default: STEM.sha256 beside piece 0, if there)")
+      ->type_name("LIST");
+  join->add_flag("--no-verify", o.no_verify,
+                 "Check no checksum list")
+      ->excludes(join->get_option("--checksum"));
+
+  CLI::App* verify = app.add_subcommand(
+      "verify",
+      "Read every piece of the set FILE belongs to and check it against its "
+      "checksum list; exit 0 only when all is there and matches");
+  verify->add_option("FILE", o.file, "A piece of the set")->required();
+  verify->add_option("--checksum", o.checksum,
+                     "The list to check against (default: STEM.sha256 "
+                     "beside piece 0)")
+      ->type_name("LIST");
+  verify->add_flag("-q,--quiet", o.quiet, "Show no progress line");
+
   CLI::App* info = app.add_subcommand(
       "info",
       "Describe the set FILE belongs to; exit 0 when it is complete");
@@ -302,5 +352,10 @@ int main(int argc, char** argv) {
                              : pvx::Answers::kAsk);
   if (cut->parsed()) return Cut(platform, o);
   if (join->parsed()) return Join(platform, o);
+  if (verify->parsed()) {
+    CliPlatform::CatchInterrupt();
+    return Flushed(platform,
+                   pvx::VerifySet(platform, o.file, o.checksum, o.quiet));
+  }
   return Flushed(platform, pvx::ShowInfo(platform, o.file.c_str()));
 }

@@ -7,6 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include <sys/stat.h>
+
+#include "cli/checksums.h"
 #include "format/engine_util.h"
 #include "format/messages.h"
 #include "format/piece_format.h"
@@ -325,6 +328,16 @@ int ShowInfo(CliPlatform& p, const char* file) {
            s.header.header_size, kHeaderSize);
   }
   if (!s.HeaderSound()) printf("  %s\n", s.problem.c_str());
+  // Whether a checksum list travels with the set (it is not read here).
+  std::string list = ListPathFor(s.set.piece0);
+  struct stat st;
+  if (lstat(list.c_str(), &st) == 0)
+    printf(Say(lang, "  checksum list: %s (check it with: parvex verify)\n",
+               "  チェックサムの一覧: %s (parvex verify で検査できます)\n"),
+           NameOf(list));
+  else
+    printf("%s", Say(lang, "  checksum list: none\n",
+                     "  チェックサムの一覧: ありません\n"));
 
   const char* bytes = Say(lang, "bytes", "バイト");
   printf(Say(lang, "  pieces:\n", "  分割ファイル:\n"));

@@ -113,7 +113,7 @@ expect_absent keep/data.bin.part
 run join -y -p -d keep data.c00
 expect_rc 1
 expect_same precious.orig keep/data.bin
-expect_text err.txt "partial output kept in keep/data.bin.part"
+expect_text err.txt "what was written stays in keep/data.bin.part"
 mv c02.away data.c02
 # A .part left by that run is replaced without a question.
 run join -y -d keep data.c00

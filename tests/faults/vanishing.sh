@@ -21,7 +21,7 @@ expect_size set/src.c00 102400
 expect_piece0 set/src.c00 original.bin
 expect_size set/src.c01.part $((150000 - 102116))  # all that could be read
 expect_data set/src.c01.part original.bin 102116
-expect_text err.txt "partial output kept in set/src.c01.part"
+expect_text err.txt "what was written stays in set/src.c01.part"
 expect_absent set/src.c02
 
 # ---- a piece disappears at its prompt ----------------------------------------

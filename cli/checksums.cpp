@@ -1,0 +1,314 @@
+#include "cli/checksums.h"
+
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <stdexcept>
+
+#include "format/messages.h"
+#include "format/piece_format.h"
+#include "format/text.h"
+#include "cli/sha256_list.h"
+
+namespace pvx {
+namespace {
+
+const char* BaseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+void Say2(CliPlatform& p, const std::string& text) { p.Notify(text.c_str()); }
+
+}  // namespace
+
+std::string ListPathFor(const std::string& piece0_path) {
+  std::string name = BaseName(piece0_path);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return FolderOf(piece0_path) + name + ".sha256";
+}
+
+// Asks whether to replace the list at path; tells the user on Cancel.
+bool AskReplaceList(CliPlatform& p, const std::string& list) {
+  Lang lang = p.Language();
+  char text[2 * kPathCap];
+  Format(text, sizeof text, Text(lang, kMsgOverwrite), BaseName(list));
+  if (p.ConfirmReplace(list.c_str(), text)) return true;
+  Say2(p, "parvex: " + list +
+              Say(lang, ": not replaced (--no-checksum cuts without a list)",
+                  ": 置き換えませんでした (--no-checksum で一覧なしに分割できます)"));
+  return false;
+}
+
+bool AskAboutCutList(CliPlatform& p, const std::string& source,
+                     const std::string& destination, bool self_join,
+                     std::string* agreed) {
+  PathParts parts;
+  if (!SplitPath(source.c_str(), &parts, '/')) return true;  // the engine tells
+  char stem[kPathCap];
+  if (self_join) {
+    if (!SelfJoinBase(stem, sizeof stem, parts.base)) return true;
+  } else {
+    StrCopy(stem, sizeof stem, parts.base);
+  }
+  std::string list =
+      (destination.empty() ? std::string(parts.folder) : destination) + stem +
+      ".sha256";
+  struct stat st;
+  if (lstat(list.c_str(), &st) != 0) return true;
+  if (!AskReplaceList(p, list)) return false;
+  *agreed = list;
+  return true;
+}
+
+int WriteCutList(CliPlatform& p, const std::string& source_name,
+                 const std::string& agreed) {
+  Lang lang = p.Language();
+  std::vector<HashingPlatform::FileDigest> files;
+  Failure why;
+  if (!p.Digests(&files, &why)) {
+    Say2(p, why.text);
+    return 1;
+  }
+  std::vector<ListEntry> entries;
+  const HashingPlatform::FileDigest* source = nullptr;
+  std::string piece0;
+  for (const auto& f : files) {
+    if (f.written) {
+      if (piece0.empty()) piece0 = f.path;
+      entries.push_back({BaseName(f.path), f.digest});
+    } else {
+      source = &f;
+    }
+  }
+  if (piece0.empty() || source == nullptr) {
+    Say2(p, Say(lang, "parvex: no digests were taken; no checksum list written",
+                "parvex: ダイジェストがないため, チェックサムの一覧を書きませんでした"));
+    return 1;
+  }
+  entries.push_back({source_name, source->digest});
+  const std::string list = ListPathFor(piece0);
+  struct stat st;
+  if (list != agreed && lstat(list.c_str(), &st) == 0 &&
+      !AskReplaceList(p, list))
+    return 1;
+  int err = 0;
+  if (!WriteListFile(list, FormatList(entries), &err)) {
+    Say2(p, "parvex: " + list + ": " + strerror(err));
+    return 1;
+  }
+  return 0;
+}
+
+bool PrepareCheck(CliPlatform& p, const SetSurvey& s, const std::string& named,
+                  JoinCheck* check, bool* failed) {
+  *failed = false;
+  Lang lang = p.Language();
+  std::string list = named.empty() ? ListPathFor(s.set.piece0) : named;
+  struct stat st;
+  if (named.empty() && lstat(list.c_str(), &st) != 0) return false;
+  ChecksumList entries;
+  ListError error;
+  if (!entries.Load(list, &error)) {
+    Say2(p, "parvex: " + DescribeListError(error, lang));
+    *failed = true;
+    return false;
+  }
+  check->list = list;
+  for (const SurveyPiece& piece : s.pieces) {
+    const ListEntry* e = entries.Find(piece.name);
+    if (e) {
+      check->pieces[piece.path] = e->digest;
+    } else {
+      Say2(p, "parvex: " + piece.path +
+                  Say(lang, ": not covered by ", ": 次の一覧にありません: ") +
+                  list);
+    }
+  }
+  const ListEntry* out = entries.Find(s.output);
+  if (out) {
+    check->has_output = true;
+    check->output = out->digest;
+  } else if (!s.output.empty()) {
+    Say2(p, "parvex: " + s.output +
+                Say(lang, ": not covered by ", ": 次の一覧にありません: ") +
+                list);
+  }
+  return true;
+}
+
+int VerifySet(CliPlatform& p, const std::string& file,
+              const std::string& named_list, bool quiet) {
+  Lang lang = p.Language();
+  SetSurvey s;
+  Failure why;
+  if (!SurveySet(p, file.c_str(), &s, &why)) {
+    Say2(p, why.text);
+    return 1;
+  }
+  if (!s.HeaderSound()) {
+    Say2(p, s.problem);
+    return 1;
+  }
+  // The list, if there is one.
+  std::string list_path = named_list.empty() ? ListPathFor(s.set.piece0)
+                                             : named_list;
+  ChecksumList list;
+  bool have_list = false;
+  struct stat st;
+  if (!named_list.empty() || lstat(list_path.c_str(), &st) == 0) {
+    ListError error;
+    if (!list.Load(list_path, &error)) {
+      Say2(p, "parvex: " + DescribeListError(error, lang));
+      return 1;
+    }
+    have_list = true;
+  }
+
+  uint64_t total = 0;
+  for (const SurveyPiece& piece : s.pieces)
+    if (piece.status == SurveyPiece::kOk || piece.status == SurveyPiece::kShort ||
+        piece.status == SurveyPiece::kLong)
+      total += piece.length;
+  if (!quiet) {
+    p.ProgressCreate();
+    std::string caption = Say(lang, "verify ", "検査 ") + s.set.piece0;
+    p.ProgressCaption(caption.c_str());
+  }
+
+  Hasher hasher(4, p.ChunkSize(), 2);
+  const Hasher::Stream data = hasher.NewStream();  // the joined bytes
+  const uint64_t head = uint64_t{s.image} + s.header.header_size;
+  uint64_t done = 0;
+  int bad = 0;
+  bool data_whole = s.Joinable();
+  auto line = [&](const std::string& name, const char* verdict) {
+    printf("  %-24s %s\n", name.c_str(), verdict);
+  };
+  for (size_t k = 0; k < s.pieces.size(); ++k) {
+    const SurveyPiece& piece = s.pieces[k];
+    const char* verdict = nullptr;
+    switch (piece.status) {
+      case SurveyPiece::kMissing: verdict = Say(lang, "missing", "見つかりません"); break;
+      case SurveyPiece::kUnusable: verdict = piece.why.c_str(); break;
+      case SurveyPiece::kShort: verdict = Say(lang, "short", "短すぎます"); break;
+      case SurveyPiece::kLong: verdict = Say(lang, "surplus", "余分があります"); break;
+      case SurveyPiece::kOk: break;
+    }
+    const ListEntry* entry = have_list ? list.Find(piece.name) : nullptr;
+    if (verdict != nullptr || (have_list && entry == nullptr && !data_whole)) {
+      // Not read: it cannot be whole, and there is nothing to compare.
+      if (verdict == nullptr) verdict = Say(lang, "not listed", "一覧にありません");
+      line(piece.name, verdict);
+      ++bad;
+      continue;
+    }
+    if (!have_list && !data_whole) {
+      line(piece.name, "ok");
+      continue;
+    }
+    // Read the piece once: its digest, and the data part into the joined
+    // bytes' digest.
+    std::string label = piece.name;
+    p.ProgressLabel(label.c_str());
+    FileHandle f = p.OpenRead(piece.path.c_str(), &why);
+    if (!f) {
+      line(piece.name, why.text);
+      ++bad;
+      continue;
+    }
+    const Hasher::Stream own = hasher.NewStream();
+    uint64_t pos = 0;
+    bool ok = true;
+    for (;;) {
+      Hasher::Buffer* b = hasher.Acquire();
+      uint32_t want = static_cast<uint32_t>(b->size);
+      if (k == 0 && pos < head && head - pos < want)
+        want = static_cast<uint32_t>(head - pos);
+      uint32_t got = 0;
+      if (!p.Read(f, b->data, want, &got, &why)) {
+        hasher.Release(b);
+        ok = false;
+        break;
+      }
+      if (got == 0) {
+        hasher.Release(b);
+        break;
+      }
+      if (k == 0 && pos < head) hasher.Submit(b, got, {own});
+      else if (data_whole) hasher.Submit(b, got, {own, data});
+      else hasher.Submit(b, got, {own});
+      pos += got;
+      done += got;
+      p.ProgressPos(ProgressPosition(done, total));
+      if (p.ProgressCheckCancel()) {
+        p.Close(f);
+        p.ProgressDestroy();
+        return 130;
+      }
+    }
+    p.Close(f);
+    Sha256 d = hasher.Finish(own);
+    if (!ok) {
+      line(piece.name, why.text);
+      ++bad;
+    } else if (!have_list) {
+      line(piece.name, "ok");
+    } else if (entry == nullptr) {
+      line(piece.name, Say(lang, "not listed", "一覧にありません"));
+    } else if (entry->digest != d) {
+      line(piece.name, Say(lang, "damaged", "壊れています"));
+      ++bad;
+    } else {
+      line(piece.name, "ok");
+    }
+  }
+  for (const SurveyPiece& piece : s.beyond)
+    line(piece.name, Say(lang, "surplus (beside the set, not part of it)",
+                         "余分 (このセットの外のファイルです)"));
+  Sha256 joined = hasher.Finish(data);
+  bool source_checked = false;
+  if (have_list && data_whole) {
+    const ListEntry* e = list.Find(s.output);
+    if (e) {
+      source_checked = true;
+      bool same = e->digest == joined;
+      line(s.output, same ? "ok" : Say(lang, "damaged", "壊れています"));
+      if (!same) ++bad;
+    }
+  }
+  if (!quiet) p.ProgressDestroy();
+
+  const size_t n = s.pieces.size();
+  if (!have_list) {
+    printf(Say(lang,
+               "%s: no checksum list found (%s); the header and the lengths "
+               "%s\n",
+               "%s: チェックサムの一覧がありません (%s). ヘッダと長さは%s\n"),
+           BaseName(s.set.piece0), list_path.c_str(),
+           bad == 0 && data_whole
+               ? Say(lang, "are sound.", "正しいです.")
+               : Say(lang, "do not add up.", "合いません."));
+  } else if (bad == 0 && data_whole) {
+    printf(Say(lang, "verified: %zu %s%s match %s\n",
+               "検査済み: %zu 個のファイル%s が %s と一致します\n"),
+           n, Say(lang, n == 1 ? "piece" : "pieces", ""),
+           source_checked ? Say(lang, " and the joined file", " と結合結果")
+                          : "",
+           list_path.c_str());
+  } else {
+    printf(Say(lang, "FAILED: %d of the checks above failed; see %s\n",
+               "失敗: 上の検査のうち %d 件が失敗しました (%s)\n"),
+           bad == 0 ? 1 : bad, list_path.c_str());
+  }
+  return bad == 0 && data_whole ? 0 : 1;
+}
+
+}  // namespace pvx

@@ -1,0 +1,261 @@
+#include "cli/hashing_platform.h"
+
+#include <stdexcept>
+
+#include "format/text.h"
+
+namespace pvx {
+namespace {
+
+// Four buffers of the copy's chunk: the copy reads into one while the
+// others wait to be hashed. Two workers hash a piece's and the output's
+// digest of the same bytes side by side.
+constexpr size_t kBuffers = 4;
+constexpr size_t kWorkers = 2;
+
+const char* BaseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+}
+
+void HashFailure(Failure* why, const char* path, const std::exception& e) {
+  if (why) Format(why->text, sizeof why->text, "%s: SHA-256: %s", path, e.what());
+}
+
+}  // namespace
+
+HashingPlatform::HashingPlatform() = default;
+HashingPlatform::~HashingPlatform() = default;
+
+void HashingPlatform::StartDigests() {
+  if (!hasher_)
+    hasher_ = std::make_unique<Hasher>(kBuffers, ChunkSize(), kWorkers);
+}
+
+void HashingPlatform::Expect(std::map<std::string, Sha256> pieces,
+                             const Sha256* output, std::string list) {
+  expect_ = std::move(pieces);
+  expect_output_ = output != nullptr;
+  if (output) output_ = *output;
+  list_ = std::move(list);
+}
+
+HashingPlatform::Open* HashingPlatform::Tracked(FileHandle f) {
+  auto it = open_.find(f);
+  return it == open_.end() ? nullptr : &it->second;
+}
+
+bool HashingPlatform::Finish(Hasher::Stream s, Sha256* d, Failure* why) {
+  try {
+    *d = hasher_->Finish(s);
+    return true;
+  } catch (const std::exception& e) {
+    HashFailure(why, list_.c_str(), e);
+    return false;
+  }
+}
+
+bool HashingPlatform::Hash(FileHandle f, const void* data, uint32_t n,
+                           Failure* why) {
+  Open* o = Tracked(f);
+  if (!o || o->broken || n == 0) return true;
+  try {
+    hasher_->SubmitCopy(data, n, {o->stream});
+  } catch (const std::exception& e) {
+    HashFailure(why, PathOf(f), e);
+    return false;
+  }
+  o->pos += n;
+  return true;
+}
+
+bool HashingPlatform::CheckPieces(bool all, Failure* why) {
+  // The last piece closed may still have bytes in the queue: unless all
+  // are asked for, it waits for the next call, so that the copy never
+  // waits for the hasher at a piece boundary.
+  size_t end = closed_.size();
+  if (!all) {
+    while (end > 0 && closed_[end - 1].written) --end;
+    if (end > 0) --end;
+  }
+  for (size_t i = 0; i < end; ++i) {
+    Closed& c = closed_[i];
+    if (c.checked || c.written) continue;
+    c.checked = true;
+    Sha256 d;
+    if (!Finish(c.stream, &d, why)) return false;
+    digests_[c.path] = d;
+    auto want = expect_.find(c.path);
+    if (want == expect_.end() || want->second == d) continue;
+    if (why) {
+      Format(why->text, sizeof why->text,
+             Language() == Lang::kJapanese
+                 ? "parvex: %s: 壊れています: SHA-256 は %s ですが, %s には %s "
+                   "とあります"
+                 : "parvex: %s: damaged: its SHA-256 is %s, but %s lists %s",
+             c.path.c_str(), ToHex(d).c_str(), list_.c_str(),
+             ToHex(want->second).c_str());
+    }
+    return false;
+  }
+  return true;
+}
+
+FileHandle HashingPlatform::OpenRead(const char* path, Failure* why) {
+  if (hasher_ && !CheckPieces(false, why)) return nullptr;
+  FileHandle f = PosixPlatform::OpenRead(path, why);
+  if (f && hasher_) open_[f].stream = hasher_->NewStream();
+  return f;
+}
+
+FileHandle HashingPlatform::OpenWrite(const char* path, FileHandle like,
+                                      bool replace, Failure* why) {
+  FileHandle f = PosixPlatform::OpenWrite(path, like, replace, why);
+  if (f && hasher_) {
+    Open& o = open_[f];
+    o.stream = hasher_->NewStream();
+    o.writing = true;
+  }
+  return f;
+}
+
+bool HashingPlatform::Seek(FileHandle f, uint64_t offset, Failure* why) {
+  Open* o = Tracked(f);
+  if (!o || o->broken || o->writing || offset == o->pos)
+    return PosixPlatform::Seek(f, offset, why);
+  if (offset < o->pos) {
+    o->broken = true;  // read again from elsewhere: no digest of the file
+    return PosixPlatform::Seek(f, offset, why);
+  }
+  // Skipping forward (past a stub image, say): the skipped bytes are read
+  // and hashed, so that the digest still covers the whole file.
+  uint8_t skipped[4096];
+  while (o->pos < offset) {
+    uint64_t left = offset - o->pos;
+    uint32_t n = left < sizeof skipped ? static_cast<uint32_t>(left)
+                                       : static_cast<uint32_t>(sizeof skipped);
+    uint32_t got = 0;
+    if (!PosixPlatform::Read(f, skipped, n, &got, why)) return false;
+    if (got == 0) {
+      o->broken = true;
+      return PosixPlatform::Seek(f, offset, why);
+    }
+    if (!Hash(f, skipped, got, why)) return false;
+  }
+  return true;
+}
+
+bool HashingPlatform::Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
+                           Failure* why) {
+  return PosixPlatform::Read(f, buf, n, got, why) && Hash(f, buf, *got, why);
+}
+
+bool HashingPlatform::Write(FileHandle f, const void* buf, uint32_t n,
+                            Failure* why) {
+  return Hash(f, buf, n, why) && PosixPlatform::Write(f, buf, n, why);
+}
+
+bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
+                           uint32_t n, uint32_t* got, Failure* why) {
+  if (!hasher_) return PosixPlatform::Copy(src, dst, buf, n, got, why);
+  Open* in = Tracked(src);
+  Open* out = Tracked(dst);
+  Hasher::Buffer* b = nullptr;
+  try {
+    b = hasher_->Acquire();
+  } catch (const std::exception& e) {
+    HashFailure(why, PathOf(src), e);
+    return false;
+  }
+  if (n > b->size) n = static_cast<uint32_t>(b->size);
+  bool read = PosixPlatform::Read(src, b->data, n, got, why);
+  if (!read || *got == 0) {
+    hasher_->Release(b);
+    return read;
+  }
+  Hasher::Stream a = in && !in->broken ? in->stream : 0;
+  Hasher::Stream c = out && !out->broken ? out->stream : 0;
+  try {
+    if (a && c) hasher_->Submit(b, *got, {a, c});
+    else if (a || c) hasher_->Submit(b, *got, {a ? a : c});
+    else hasher_->Release(b);
+  } catch (const std::exception& e) {
+    HashFailure(why, PathOf(src), e);
+    return false;
+  }
+  if (a) in->pos += *got;
+  if (c) out->pos += *got;
+  return PosixPlatform::Write(dst, b->data, *got, why);
+}
+
+bool HashingPlatform::Commit(FileHandle f, Failure* why) {
+  Open* o = Tracked(f);
+  if (o && expect_output_) {
+    // The join is complete: every piece, then the result, must match.
+    if (!CheckPieces(true, why)) return false;
+    Sha256 d;
+    if (!Finish(o->stream, &d, why)) return false;
+    o->stream = 0;
+    o->broken = true;
+    digests_[PathOf(f)] = d;
+    if (d != output_) {
+      if (why) {
+        std::string name = BaseName(PathOf(f));
+        name.resize(name.size() - 5);  // without ".part"
+        Format(why->text, sizeof why->text,
+               Language() == Lang::kJapanese
+                   ? "parvex: %s: 結合した内容の SHA-256 は %s ですが, %s には "
+                     "%s の値として %s とあります"
+                   : "parvex: %s: the joined bytes have SHA-256 %s, but %s "
+                     "lists %s for %s",
+               PathOf(f), ToHex(d).c_str(), list_.c_str(),
+               ToHex(output_).c_str(), name.c_str());
+      }
+      return false;
+    }
+  }
+  return PosixPlatform::Commit(f, why);
+}
+
+uint8_t* HashingPlatform::ChunkBuffer() {
+  return hasher_ ? unused_ : PosixPlatform::ChunkBuffer();
+}
+
+void HashingPlatform::Close(FileHandle f) {
+  auto it = open_.find(f);
+  if (it != open_.end()) {
+    Open o = it->second;
+    open_.erase(it);
+    uint64_t length = 0;
+    Failure ignored;
+    bool whole = !o.broken && o.stream != 0 &&
+                 PosixPlatform::Length(f, &length, &ignored) &&
+                 length == o.pos;
+    if (whole) {
+      closed_.push_back({PathOf(f), o.writing, o.stream});
+    } else if (o.stream != 0) {
+      try {
+        hasher_->Discard(o.stream);
+      } catch (const std::exception&) {
+      }
+    }
+  }
+  PosixPlatform::Close(f);
+}
+
+bool HashingPlatform::Digests(std::vector<FileDigest>* out, Failure* why) {
+  out->clear();
+  if (!hasher_) return true;
+  for (Closed& c : closed_) {
+    if (!c.checked) {
+      c.checked = true;
+      Sha256 d;
+      if (!Finish(c.stream, &d, why)) return false;
+      digests_[c.path] = d;
+    }
+    out->push_back({c.path, c.written, digests_[c.path]});
+  }
+  return true;
+}
+
+}  // namespace pvx
