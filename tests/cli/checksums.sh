@@ -153,4 +153,25 @@ run verify nolist/data.c00
 expect_rc 0
 expect_text out.txt "no checksum list found"
 
+# ---- Ctrl-C during verify -------------------------------------------------------------
+# Three sparse pieces of 1 GiB: reading them takes seconds, Ctrl-C ends it at
+# once with status 130.
+mkdir huge
+head -c 284 plain/data.c00 >huge/h.c00
+printf 'h.bin\0' | dd of=huge/h.c00 bs=1 seek=20 conv=notrunc status=none
+printf '\xe4\xfe\xff\xbf' | dd of=huge/h.c00 bs=1 seek=16 conv=notrunc status=none
+truncate -s 1G huge/h.c00 && truncate -s 1G huge/h.c01 && truncate -s 1G huge/h.c02
+printf '%064d  h.c00\n' 0 >huge/h.sha256
+run info huge/h.c00
+expect_rc 0
+"$PARVEX" verify huge/h.c00 </dev/null >out.txt 2>err.txt &
+pid=$!
+sleep 0.3
+kill -INT "$pid"
+start=$SECONDS
+wait "$pid"
+rc=$?
+expect_rc 130
+[ $((SECONDS - start)) -le 2 ] || fail "verify took more than 2 s to stop after Ctrl-C"
+
 finish
