@@ -3,6 +3,39 @@
 #include "platform/win32/wide.h"
 
 namespace pvx {
+namespace {
+
+// Where a dialog opens when its initialisation left it where the dialog
+// manager put it: centred over its owner, or on the work area of its
+// monitor when it has no owner (or the owner is hidden or minimized), and
+// moved inside that work area where it would stick out.
+void CentreWindow(HWND window) {
+  HWND owner = GetWindow(window, GW_OWNER);
+  if (owner && (!IsWindowVisible(owner) || IsIconic(owner))) owner = nullptr;
+  MONITORINFO monitor;
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromWindow(owner ? owner : window,
+                                         MONITOR_DEFAULTTOPRIMARY),
+                       &monitor))
+    return;
+  const RECT& area = monitor.rcWork;
+  RECT over = area;
+  if (owner) GetWindowRect(owner, &over);
+  RECT self;
+  GetWindowRect(window, &self);
+  int width = self.right - self.left;
+  int height = self.bottom - self.top;
+  int x = (over.left + over.right) / 2 - width / 2;
+  int y = (over.top + over.bottom) / 2 - height / 2;
+  if (x + width > area.right) x = area.right - width;
+  if (x < area.left) x = area.left;
+  if (y + height > area.bottom) y = area.bottom - height;
+  if (y < area.top) y = area.top;
+  SetWindowPos(window, nullptr, x, y, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
 
 CDialog::CDialog(UINT template_id) : m_nIDTemplate(template_id) {}
 
@@ -97,7 +130,15 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wparam,
     self = reinterpret_cast<CDialog*>(lparam);
     SetWindowLongPtrW(hwnd, DWLP_USER, lparam);
     self->m_hWnd = hwnd;
-    return self->OnInitDialog();
+    // A top-level dialog that its initialisation did not move is centred.
+    RECT before, after;
+    GetWindowRect(hwnd, &before);
+    BOOL focus = self->OnInitDialog();
+    GetWindowRect(hwnd, &after);
+    if (!(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) &&
+        before.left == after.left && before.top == after.top)
+      CentreWindow(hwnd);
+    return focus;
   }
   self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   if (!self) return FALSE;  // before WM_INITDIALOG (WM_SETFONT) or after
