@@ -70,9 +70,9 @@ const Entry kTexts[kMsgCount] = {
       "%s: is the output file; it cannot be read as a piece."),
     T("進行状況ウィンドウを作成できません.",
       "The progress window cannot be created."),
-    T("%s: \\, : または制御文字を含むファイル名は分割ファイルに記録できません.",
-      "%s: a piece set cannot carry a file name that holds \"\\\", \":\" or a "
-      "control character; nothing was written."),
+    T("%s: \\, /, : または制御文字を含むファイル名は分割ファイルに記録できません.",
+      "%s: a piece set cannot carry a file name that holds \"\\\", \"/\", "
+      "\":\" or a control character; nothing was written."),
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/engines.h"
+#include "format/messages.h"
 #include "format/piece_format.h"
 #include "tests/fake_platform.h"
 #include "tests/test_util.h"
@@ -360,6 +361,24 @@ TEST_F(Cut, NamesNoJoinWouldCreateAreRefused) {
     EXPECT_EQ(q.Notices()[0].find('\x07'), std::string::npos) << "shown as ?";
     EXPECT_EQ(List(d.path()), std::vector<std::string>{name}) << name;
   }
+}
+
+// The refusal names every character that a piece set's file name may not
+// hold, "/" among them, in both languages.
+TEST_F(Cut, NameRefusalListsEveryRefusedCharacter) {
+  test::TempDir d;
+  FakePlatform q;
+  q.lang = Lang::kEnglish;
+  WriteFile(d / "at 12:00.log", Pattern(3000));
+  ASSERT_EQ(CutFile(q, 2000, (d / "at 12:00.log").c_str(), "", false, false,
+                    &io),
+            kFailed);
+  ASSERT_EQ(q.Notices().size(), 1u);
+  for (const char* shown : {"\"\\\"", "\"/\"", "\":\"", "control character"})
+    EXPECT_NE(q.Notices()[0].find(shown), std::string::npos)
+        << shown << " missing from: " << q.Notices()[0];
+  std::string ja = Text(Lang::kJapanese, kMsgNameNotStorable);
+  EXPECT_NE(ja.find("\\, /, : または制御文字"), std::string::npos) << ja;
 }
 
 }  // namespace
