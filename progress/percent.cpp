@@ -9,8 +9,8 @@ namespace {
 
 // n / d, and n % d in *rem, by shift and subtract. The Windows programs link
 // without the compiler's 64-bit division helpers, which would cost more room
-// than this loop.
-uint64_t DivMod(uint64_t n, uint32_t d, uint32_t* rem) {
+// than this loop. One copy of the loop serves both divisions.
+[[gnu::noinline]] uint64_t DivMod(uint64_t n, uint32_t d, uint32_t* rem) {
   uint64_t q = 0, r = 0;
   for (int bit = 63; bit >= 0; --bit) {
     r = (r << 1) | ((n >> bit) & 1);
