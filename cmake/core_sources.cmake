@@ -3,6 +3,7 @@
 # Windows programs (where it must stay free of the C++ run-time).
 set(PVX_CORE_SOURCES
   ${PVX_ROOT}/format/text.cpp
+  ${PVX_ROOT}/format/format.cpp
   ${PVX_ROOT}/format/messages.cpp
   ${PVX_ROOT}/format/piece_format.cpp
   ${PVX_ROOT}/format/engine_util.cpp

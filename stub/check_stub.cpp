@@ -221,7 +221,7 @@ int SelfTest(const std::vector<uint8_t>& program, uint32_t max_size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  uint32_t max_size = 16384;
+  uint32_t max_size = 12288;
   bool self_test = false;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include "format/engine_util.h"
 #include "format/engines.h"
 #include "format/messages.h"
 #include "format/text.h"
@@ -71,10 +72,7 @@ BOOL CSelfJoinDlg::OnInitDialog() {
 
 void CSelfJoinDlg::OnOK() {
   if (!UpdateData(true)) {
-    char text[256];
-    Format(text, sizeof text, Text(Lang::kJapanese, kMsgPathTooLong),
-           "Destination");
-    m_app.Platform().Notify(text);
+    Tell(m_app.Platform(), kMsgPathTooLong, "Destination");
     return;
   }
   if (m_app.SelfJoin(m_strDestination)) EndDialog(IDOK);

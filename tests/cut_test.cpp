@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/engines.h"
+#include "format/messages.h"
 #include "format/piece_format.h"
 #include "tests/fake_platform.h"
 #include "tests/test_util.h"
@@ -378,6 +379,24 @@ TEST_P(CutChunks, AWriteFailureNamesThePieceAndKeepsWhatWasWritten) {
 
 INSTANTIATE_TEST_SUITE_P(BothChunks, CutChunks,
                          ::testing::Values(32768u, 1u << 20));
+
+// The refusal names every character that a piece set's file name may not
+// hold, "/" among them, in both languages.
+TEST_F(Cut, NameRefusalListsEveryRefusedCharacter) {
+  test::TempDir d;
+  FakePlatform q;
+  q.lang = Lang::kEnglish;
+  WriteFile(d / "at 12:00.log", Pattern(3000));
+  ASSERT_EQ(CutFile(q, 2000, (d / "at 12:00.log").c_str(), "", false, false,
+                    &io),
+            kFailed);
+  ASSERT_EQ(q.Notices().size(), 1u);
+  for (const char* shown : {"\"\\\"", "\"/\"", "\":\"", "control character"})
+    EXPECT_NE(q.Notices()[0].find(shown), std::string::npos)
+        << shown << " missing from: " << q.Notices()[0];
+  std::string ja = Text(Lang::kJapanese, kMsgNameNotStorable);
+  EXPECT_NE(ja.find("\\, /, : または制御文字"), std::string::npos) << ja;
+}
 
 }  // namespace
 }  // namespace pvx

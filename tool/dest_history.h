@@ -42,20 +42,18 @@ class DestHistory {
   int Load(DestStore& store);
 
   // Records a folder that an operation is about to use (trimmed, not
-  // empty): an entry equal to it ignoring case is removed, or else, when
+  // empty). same is the position of an entry equal to text ignoring case,
+  // as the system compares (the list control's exact search), or -1; the
+  // fixed entry at 0 counts as none. That entry is removed, or else, when
   // the list is full, the oldest folder (position 1); then text is
   // appended. The fixed entry is never removed. Returns the position
   // removed, or -1. text is shorter than kPathCap.
-  int Remember(const char* text);
+  int Remember(const char* text, int same);
 
   // Writes the entries as Folder0, Folder1, ... up to the first empty one,
   // and turns a selection of -1 ("the entry remembered last") into the
   // last position.
   void Save(DestStore& store, int* selection) const;
-
-  // The first position from `from` on whose entry equals text ignoring
-  // case, or -1.
-  int Find(const char* text, int from = 0) const;
 
  private:
   void RemoveAt(int index);
@@ -64,13 +62,12 @@ class DestHistory {
   int count_;
 };
 
-// Equality of two folder texts ignoring case: ASCII, Latin-1, Greek,
-// Cyrillic and the full-width Latin letters compare without case; every
-// other character, Japanese included, must match exactly.
-bool SameFolderText(const char* a, const char* b);
-
 // Removes white space (blank, tab, line breaks, vertical tab, form feed)
 // from both ends of text, in place.
 void TrimBlanks(char* text);
+
+// Windows takes "/" for "\" in paths: every "/" of path becomes "\", in
+// place, so that the engines, which split at "\" only, see the folders.
+void SlashesToBackslashes(char* path);
 
 }  // namespace pvx

@@ -220,7 +220,11 @@ bool CParvexDlg::PrepareDestination(bool cut) {
     TellTooLong(m_strFileName[0] ? "Destination" : "FileName");
     return false;
   }
+  // Whatever way a path came into the fields (typed, pasted, dropped or
+  // browsed), a "/" in it separates folders.
   TrimBlanks(m_strFileName);
+  SlashesToBackslashes(m_strFileName);
+  SlashesToBackslashes(m_strDestination);
   if (SendMessageW(GetDlgItem(IDC_DESTINATION), CB_GETCURSEL, 0, 0) == 0) {
     m_strDestination[0] = 0;  // "(Same Folder)"
     return true;
@@ -273,7 +277,15 @@ void CParvexDlg::LoadDestinations() {
 
 void CParvexDlg::RememberDestination(const char* text) {
   HWND list = GetDlgItem(IDC_DESTINATION);
-  int removed = m_history.Remember(text);
+  // The list holds the history's entries in its order; its exact search
+  // ignores case the way the system compares texts. Started after position
+  // 0, it looks at the folders first and at the fixed entry last.
+  wchar_t wide[kDialogTextCap];
+  ToWide(text, wide, kDialogTextCap);
+  LRESULT same = SendMessageW(list, CB_FINDSTRINGEXACT, 0,
+                              reinterpret_cast<LPARAM>(wide));
+  int removed = m_history.Remember(text, same == CB_ERR ? -1
+                                                        : static_cast<int>(same));
   if (removed >= 0) SendMessageW(list, CB_DELETESTRING, removed, 0);
   AddListEntry(list, text);
 }

@@ -3,6 +3,9 @@
 // procedure as the creation parameter; each dialog overrides OnInitDialog,
 // OnOK, OnCancel and DoDataExchange, and switches on control ids in
 // OnCommand. Texts are UTF-8 on this side and UTF-16 towards Windows.
+// Modal or modeless, a top-level dialog that OnInitDialog did not move opens
+// centred over its owner (on its monitor's work area when it has none) and
+// inside that work area.
 //
 // Compiled into the CRT-free stub: no C++ run-time parts here.
 #pragma once

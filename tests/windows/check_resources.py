@@ -3,7 +3,10 @@
 must carry: the two dialog templates control by control, the progress
 window's caption string, the icon group, the version block, and the stub
 program as resource "SPVX" #8, byte for byte the built _sSPVX.exe. Every
-resource must be Japanese (language 1041).
+resource must be Japanese (language 1041). The stub's own progress window
+(its dialog 103) must be the tool's but for the label line's text and style
+and the rectangles of the two static lines: same styles, size, font and
+font character set, same controls in the same order.
 
     check_resources.py Parvex.exe _sSPVX.exe
 
@@ -169,6 +172,7 @@ def dialog(data):
     d['title'] = r.sz()
     points, _weight, _italic, charset = r.take('HHBB')
     d['font'] = (points, r.sz())
+    d['charset'] = charset
     d['controls'] = []
     for _ in range(count):
         r.align(4)
@@ -209,6 +213,36 @@ def check_dialog(name, data, want):
         if exstyle:
             problem('%s: control %d has extended style %#x' % (name, cid,
                                                                exstyle))
+
+
+def compare_progress(tool, stub):
+    """The two programs' progress templates differ only where allowed."""
+    if tool is None or stub is None:
+        return
+    for key in ('style', 'exstyle', 'rect', 'title', 'font', 'charset'):
+        if tool[key] != stub[key]:
+            problem("stub's dialog 103: %s is %r, the tool's %r" %
+                    (key, stub[key], tool[key]))
+    if len(tool['controls']) != len(stub['controls']):
+        problem("stub's dialog 103: %d controls, the tool's %d" %
+                (len(stub['controls']), len(tool['controls'])))
+    def plain(control):  # class names in one case: atom or string alike
+        return control[:1] + (str(control[1]).lower(),) + control[2:]
+
+    for mine, theirs in zip(tool['controls'], stub['controls']):
+        mine, theirs = plain(mine), plain(theirs)
+        cid = mine[0]
+        if cid in (1004, 1005):
+            # the statics: rectangles may differ, and the label's text and
+            # style; the percent line keeps its text and style
+            same = (mine[:2], mine[5]) == (theirs[:2], theirs[5])
+            if cid == 1004:
+                same = same and mine[2] == theirs[2] and mine[4] == theirs[4]
+        else:
+            same = mine == theirs
+        if not same:
+            problem("stub's dialog 103: control %r, the tool's %r" %
+                    (theirs, mine))
 
 
 def check_version(data):
@@ -287,6 +321,12 @@ def main():
     elif carried != stub:
         problem('resource SPVX #8 (%d bytes) is not the built stub (%d bytes)'
                 % (len(carried), len(stub)))
+
+    stub_progress = resources(stub).get((RT_DIALOG, 103, JAPANESE))
+    if stub_progress is None:
+        problem("the stub's dialog 103 missing")
+    elif progress is not None:
+        compare_progress(dialog(progress), dialog(stub_progress))
 
     version = get(RT_VERSION, 1)
     if version is None:

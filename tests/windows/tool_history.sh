@@ -138,4 +138,46 @@ expect_msgbox Parvex $'mid.txtは 1,269 KBです.\n分割する必要はあり�
 answer Parvex OK
 ls "$PVX_WINE_TMP" | grep -q '^mid\.c' && fail "pieces written without a size"
 end_tool
+
+# --- Run 5: the same folder in other case, as the system compares ----------
+# Turkish, Polish, Cyrillic and full-width letters match in other case; kana
+# against katakana, full width against ASCII, and a letter against the same
+# letter with an accent do not.
+# combo_folders: the destination list after the fixed entry, one a line.
+combo_folders() { drive combo "$T" 1028 | sed -n '2,$s/^..//p'; }
+wine reg delete "$KEY\\Destinations" /f >/dev/null 2>&1
+k=1
+for f in 'Ağaç' 'Şeker' 'Łódź' 'Ölçüm' 'док' 'ｄａｔａ'; do
+  reg_set Destinations Folder$k REG_SZ "$D\\$f"
+  k=$((k + 1))
+done
+reg_set Settings Sel REG_DWORD 0
+start_tool "$SMALL"
+assert_eq "$(list_of "$D\\Ağaç" "$D\\Şeker" "$D\\Łódź" "$D\\Ölçüm" "$D\\док" "$D\\ｄａｔａ")" \
+  "$(combo_folders)" "folders with letters beyond ASCII from the store"
+for f in 'c:\HIST\AĞAÇ' 'C:\hist\şEKER' 'C:\HIST\ŁÓDŹ' 'c:\hist\ÖLÇÜM' \
+         'C:\HIST\ДОК' 'C:\hist\ＤＡＴＡ'; do
+  type_destination "$f"
+  refused_cut
+done
+assert_eq "$(list_of 'c:\HIST\AĞAÇ' 'C:\hist\şEKER' 'C:\HIST\ŁÓDŹ' 'c:\hist\ÖLÇÜM' \
+                     'C:\HIST\ДОК' 'C:\hist\ＤＡＴＡ')" \
+  "$(combo_folders)" "each folder replaced by its other-case form"
+end_tool
+
+wine reg delete "$KEY\\Destinations" /f >/dev/null 2>&1
+reg_set Destinations Folder1 REG_SZ "$D\\かな"
+reg_set Destinations Folder2 REG_SZ "$D\\AB"
+reg_set Destinations Folder3 REG_SZ "$D\\Agac"
+start_tool "$SMALL"
+for f in "$D\\カナ" "$D\\ＡＢ" "$D\\Ağaç" '(same folder)'; do
+  type_destination "$f"
+  refused_cut
+done
+assert_eq "$(list_of "$D\\かな" "$D\\AB" "$D\\Agac" "$D\\カナ" "$D\\ＡＢ" "$D\\Ağaç" \
+                     '(same folder)')" \
+  "$(combo_folders)" "kana, width and accents are not case; the fixed entry stays"
+assert_eq '(Same Folder)' "$(drive combo "$T" 1028 | sed -n '1s/^..//p')" \
+  "the fixed entry first"
+end_tool
 echo PASS

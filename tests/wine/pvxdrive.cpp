@@ -721,6 +721,57 @@ int CmdClose(Context& cx, const Args& a) {
   return 0;
 }
 
+std::string RectText(const RECT& r) {
+  return std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+         std::to_string(r.right) + " " + std::to_string(r.bottom) + "\n";
+}
+
+// The window's rectangle on the screen: left top right bottom.
+int CmdRect(Context& cx, const Args& a) {
+  HWND top = Window(cx, a[0]);
+  if (!top) return 1;
+  RECT r;
+  if (!GetWindowRect(top, &r)) {
+    Fail(cx, "rect: no rectangle for \"" + Narrow(a[0]) + "\"");
+    return 1;
+  }
+  cx.out += RectText(r);
+  return 0;
+}
+
+// Moves the window's top-left corner to X Y on the screen, as a user
+// dragging its caption would.
+int CmdMove(Context& cx, const Args& a) {
+  long long x, y;
+  if (!ParseNumber(a[1], &x) || !ParseNumber(a[2], &y)) {
+    Fail(cx, "move: bad position");
+    return 2;
+  }
+  HWND top = Window(cx, a[0]);
+  if (!top) return 1;
+  if (!SetWindowPos(top, NULL, (int)x, (int)y, 0, 0,
+                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+    Fail(cx, "move: cannot move \"" + Narrow(a[0]) + "\"");
+    return 1;
+  }
+  return 0;
+}
+
+// The work area (the screen without task bars) of the monitor that shows
+// the window, or of the primary monitor: left top right bottom.
+int CmdWorkArea(Context& cx, const Args& a) {
+  HWND top = NULL;
+  if (!a.empty() && !(top = Window(cx, a[0]))) return 1;
+  MONITORINFO mi;
+  mi.cbSize = sizeof mi;
+  if (!GetMonitorInfoW(MonitorFromWindow(top, MONITOR_DEFAULTTOPRIMARY), &mi)) {
+    Fail(cx, "workarea: no monitor");
+    return 1;
+  }
+  cx.out += RectText(mi.rcWork);
+  return 0;
+}
+
 int CmdList(Context& cx, const Args&) {
   cx.out += ListWindows();
   return 0;
@@ -861,6 +912,9 @@ const Command kCommands[] = {
     {L"key", 2, 2, CmdKey, "key TITLE KEY"},
     {L"close", 1, 1, CmdClose, "close TITLE"},
     {L"list", 0, 0, CmdList, "list"},
+    {L"rect", 1, 1, CmdRect, "rect TITLE"},
+    {L"move", 3, 3, CmdMove, "move TITLE X Y"},
+    {L"workarea", 0, 1, CmdWorkArea, "workarea [TITLE]"},
     {L"children", 1, 1, CmdChildren, "children TITLE"},
     {L"focus", 1, 1, CmdFocus, "focus TITLE"},
     {L"sleep", 1, 1, CmdSleep, "sleep MS"},

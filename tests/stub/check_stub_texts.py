@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""The stub leaves out of its file the texts that format/messages.cpp marks
+TOOL (shown only by the tool's own cut and join engines). Fails when code
+that the stub is built from (stub/, format/, platform/ but its POSIX side,
+progress/) names one of them: the stub would show an empty message.
+
+The stub formats with the system's wvsprintfA (platform/win32/format.cpp).
+Fails too when a string in that code or in the catalogue holds a directive
+other than %s, %d, %u, %c and %% (with a 0 flag and a width), which the
+stub would print wrongly.
+
+    check_stub_texts.py SOURCE_ROOT"""
+import os
+import re
+import sys
+
+root = sys.argv[1]
+
+
+def read(path):
+    with open(os.path.join(root, path), encoding='utf-8') as f:
+        return f.read()
+
+
+header = read('format/messages.h')
+enum = header[header.index('enum Msg {'):header.index('kMsgCount')]
+ids = re.findall(r'^\s*(kMsg\w+)\s*,', enum, re.M)
+
+catalogue = read('format/messages.cpp')
+table = catalogue[catalogue.index('kTexts[kMsgCount] = {'):]
+kinds = re.findall(r'^    (TOOL|T)\(', table, re.M)
+if len(kinds) != len(ids):
+    print('messages.cpp holds %d entries for %d ids' % (len(kinds), len(ids)))
+    sys.exit(1)
+tool_only = {i for i, k in zip(ids, kinds) if k == 'TOOL'}
+
+problems = []
+DIRECTIVE = re.compile(r'%(?:%|0?[0-9]*[sduc])')
+LITERAL = re.compile(r'"((?:[^"\\\n]|\\.)*)"')
+
+
+def check_directives(path, text):
+    for literal in LITERAL.findall(text):
+        rest = DIRECTIVE.sub('', literal)
+        if '%' in rest:
+            problems.append('%s: "%s" holds a directive the system formatter '
+                            'lacks' % (os.path.relpath(path, root), literal))
+
+
+check_directives(os.path.join(root, 'format/messages.cpp'), catalogue)
+for top in ('stub', 'format', 'platform', 'progress'):
+    for folder, dirs, files in os.walk(os.path.join(root, top)):
+        dirs[:] = [d for d in dirs if d != 'posix']
+        for name in files:
+            # check_stub.cpp is the native checker, not part of the stub
+            if not name.endswith(('.cpp', '.h')) or name in (
+                    'messages.cpp', 'messages.h', 'check_stub.cpp'):
+                continue
+            path = os.path.join(folder, name)
+            with open(path, encoding='utf-8') as f:
+                text = f.read()
+            check_directives(path, text)
+            for used in sorted(set(re.findall(r'\bkMsg\w+', text)) & tool_only):
+                problems.append('%s names %s, which the stub leaves out' %
+                                (os.path.relpath(path, root), used))
+for p in problems:
+    print(p)
+if problems:
+    sys.exit(1)
+print('%d texts left out of the stub; none named by its code; every '
+      'directive one the system formatter knows' % len(tool_only))
