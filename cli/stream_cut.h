@@ -1,0 +1,24 @@
+// `parvex cut - --name NAME`: cutting a stream whose length is known only
+// when it ends.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+
+#include "cli/cli_platform.h"
+
+namespace pvx {
+
+// Cuts what arrives on descriptor fd into the pieces a cut of a file named
+// name with the same bytes makes (byte for byte), in folder (empty: the
+// current folder; otherwise ending in '/'). Piece 0 is written first with
+// a SourceSize of 0 and gets its header again, with the size that arrived,
+// once the input has ended; it takes its name last. A stream of 4 GiB or
+// more, or one that needs more than 100 pieces, fails after naming the
+// pieces written so far. Returns an EngineResult (engines.h).
+int CutStream(CliPlatform& p, int fd, const std::string& name,
+              uint32_t piece_size, const std::string& folder, bool self_join,
+              Failure* io);
+
+}  // namespace pvx
