@@ -41,8 +41,9 @@ constexpr int kExitCancelled = 130;  // as when a shell reports SIGINT
 struct Options {
   std::string file;         // FILE; "-" for cut: standard input
   std::string destination;  // -d DIR
-  std::string size;         // cut -s SIZE (empty: 1.44M)
-  std::string pieces;       // cut --pieces N (empty: not given)
+  std::string size = "1.44M";  // cut -s SIZE
+  std::string pieces;       // cut --pieces N
+  bool pieces_given = false;
   std::string name;         // cut --name NAME (standard input's name)
   std::string output;       // join -o FILE ("-": standard output)
   bool self_join = false;
@@ -281,7 +282,7 @@ int RunCut(CliPlatform& p, const Options& o) {
                           "分割するときには使えません"),
                       "cut");
   }
-  if (from_stdin && !o.pieces.empty()) {
+  if (from_stdin && o.pieces_given) {
     return UsageError(p,
                       Say(lang,
                           "--pieces needs the length of a file; standard "
@@ -293,21 +294,25 @@ int RunCut(CliPlatform& p, const Options& o) {
 
   const uint32_t head = PieceZeroHead(p, o.self_join);
   uint32_t piece_size = 0;
-  if (!o.pieces.empty()) {
+  if (o.pieces_given) {
     int status = kExitFailed;
     piece_size = SizeForPieces(p, o, head, &status);
     if (piece_size == 0) return status;
   } else {
-    const std::string size = o.size.empty() ? "1.44M" : o.size;
-    pvx::SizeError error = pvx::ParseSize(size, &piece_size);
+    pvx::SizeError error = pvx::ParseSize(o.size, &piece_size);
     if (error != pvx::SizeError::kNone)
-      return UsageError(p, pvx::SizeErrorText(lang, error, size), "cut");
+      return UsageError(p, pvx::SizeErrorText(lang, error, o.size), "cut");
   }
   if (piece_size < head) {
-    char text[512];
-    pvx::Format(text, sizeof text, pvx::Text(lang, pvx::kMsgPieceSizeTooSmall),
-                piece_size, head);
-    return UsageError(p, text, "cut");
+    return UsageError(
+        p,
+        Say(lang, "A piece size of ", "分割サイズ ") +
+            pvx::Count(lang, piece_size, "byte", "bytes", "バイト") +
+            Say(lang, " cannot hold the ", "では先頭の ") +
+            pvx::Count(lang, head, "byte", "bytes", "バイト") +
+            Say(lang, " that head piece 0.",
+                "が入りません."),
+        "cut");
   }
 
   CliPlatform::CatchInterrupt();
@@ -519,8 +524,12 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
       Say(lang, "Piece size (default 1.44M); see SIZE below",
           "分割サイズ (既定 1.44M). 下の SIZE を参照"))
       ->type_name("SIZE");
-  CLI::Option* pieces = c.cut->add_option(
-      "--pieces", o->pieces,
+  CLI::Option* pieces = c.cut->add_option_function<std::string>(
+      "--pieces",
+      [o](const std::string& n) {
+        o->pieces = n;
+        o->pieces_given = true;
+      },
       Say(lang, "Cut into N pieces of equal size, the last one shorter "
                 "(N at most 100)",
           "同じ大きさの N 個に分割する (最後は短くなる. N は 100 まで)"))
@@ -538,11 +547,11 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                     "SIZE is a number of bytes, optionally followed by K, M, "
                     "G or KiB, MiB, GiB\n"
                     "(powers of 1024) or KB, MB, GB (powers of 1000); 1.44M "
-                    "(1457664) and 1.25M\n"
-                    "(1250304) are the diskette sizes. A piece is less than 4 "
-                    "GiB and holds at\n"
-                    "least piece 0's head (284 bytes, plus the program with "
-                    "-x).\n"
+                    "(1457664) and\n"
+                    "1.25M (1250304) are the diskette sizes. A piece is less "
+                    "than 4 GiB and\n"
+                    "holds at least piece 0's head (284 bytes, plus the "
+                    "program with -x).\n"
                     "\n"
                     "Examples:\n"
                     "  parvex cut -s 25MB backup.tar\n"
