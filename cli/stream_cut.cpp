@@ -56,6 +56,8 @@ class StreamCut {
  private:
   // Opens piece k (committing the one before it, unless that is piece 0).
   bool OpenPiece(int k);
+  // Gives piece k (not 0), the one open, its name.
+  bool CommitPiece(int k);
   // The pieces that stand complete under their names, for a failure.
   void TellWritten();
 
@@ -70,14 +72,18 @@ class StreamCut {
   std::string current_;       // the name of the piece being written
 };
 
+bool StreamCut::CommitPiece(int k) {
+  if (!scope_.piece) return true;  // done already
+  if (!p_.Commit(scope_.piece, io_)) return false;
+  p_.Close(scope_.piece);
+  scope_.piece = nullptr;
+  if (committed_first_ < 0) committed_first_ = k;
+  committed_last_ = k;
+  return true;
+}
+
 bool StreamCut::OpenPiece(int k) {
-  if (k >= 2) {  // piece k - 1 is complete
-    if (!p_.Commit(scope_.piece, io_)) return false;
-    p_.Close(scope_.piece);
-    scope_.piece = nullptr;
-    if (committed_first_ < 0) committed_first_ = k - 1;
-    committed_last_ = k - 1;
-  }
+  if (k >= 2 && !CommitPiece(k - 1)) return false;  // k - 1 is complete
   std::string name;
   if (!NamePiece(&name, base_, k, self_join_)) {
     Blame(io_, p_, kMsgPathTooLong, base_.c_str());
@@ -186,11 +192,9 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     }
     if (interrupted) continue;  // another signal
     if (got == 0) break;
-    if (total + got > 0xFFFFFFFFu) {
-      Tell(p_, kMsgTooLarge, Say(lang, "standard input", "標準入力"));
-      TellWritten();
-      return kFailed;
-    }
+    // What fits below 4 GiB is written; the byte past it ends the cut.
+    const bool too_large = total + got > 0xFFFFFFFFu;
+    if (too_large) got = static_cast<uint32_t>(0xFFFFFFFFu - total);
     total += got;
     const uint8_t* data = buffer;
     while (got != 0) {
@@ -234,6 +238,18 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
       data += n;
       got -= n;
       in_piece += n;
+      // A full piece after piece 0 takes its name at once, unless the
+      // input may still turn out too short to be cut at all.
+      if (k >= 1 && in_piece == piece_size && total > piece_size &&
+          !CommitPiece(k)) {
+        TellWritten();
+        return kIoFailure;
+      }
+    }
+    if (too_large) {
+      Tell(p_, kMsgTooLarge, Say(lang, "standard input", "標準入力"));
+      TellWritten();
+      return kFailed;
     }
     KilobyteText(static_cast<uint32_t>(total), kb, sizeof kb);
     Format(text, sizeof text, Text(lang, kMsgCutCaption), name.c_str(), kb);
@@ -253,13 +269,7 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
   if (!p_.Seek(scope_.output, stub_length, io_) ||
       !WritePieceHeader(p_, scope_.output, header_name,
                         static_cast<uint32_t>(total), io_) ||
-      !p_.Commit(scope_.piece, io_)) {
-    TellWritten();
-    return kIoFailure;
-  }
-  if (committed_first_ < 0) committed_first_ = k;
-  committed_last_ = k;
-  if (!p_.Commit(scope_.output, io_)) {
+      !CommitPiece(k) || !p_.Commit(scope_.output, io_)) {
     TellWritten();
     return kIoFailure;
   }
