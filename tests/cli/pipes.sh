@@ -40,6 +40,21 @@ for case in "2097152 1M" "2096868 1M" "2096869 1M" "1000 284" "12345 1KB" \
   cmp -s want.txt got.txt || fail "join -o - of $1 bytes: $(cat got.txt), want $(cat want.txt)"
 done
 
+# A self-joining set from a pipe: the program, then the header, as from a
+# file.
+if [ "${2:-0}" = 1 ]; then
+  mkdir sjf sjs
+  run cut -x -s 1M -d sjf x.bin
+  expect_rc 0
+  "$PARVEX" cut -x - --name x.bin -s 1M -d sjs <x.bin >out.txt 2>err.txt
+  rc=$?
+  expect_rc 0
+  [ "$(ls sjf)" = "$(ls sjs)" ] || fail "self-joining pieces: $(ls sjs | tr '\n' ' ')"
+  for f in sjf/*; do expect_same "$f" "sjs/${f#sjf/}"; done
+  "$PARVEX" join -o - sjs/_sX.c02 2>err.txt | cmp -s - x.bin ||
+    fail "join -o - of a self-joining set: $(cat err.txt)"
+fi
+
 # The header records NAME and the size that arrived.
 run info stream/x.c03
 expect_rc 0
