@@ -230,6 +230,19 @@ bool CliPlatform::Confirm(const char* text) {
     fputs(answers_ == Answers::kYes ? "y\n" : "n\n", stderr);
     return answers_ == Answers::kYes;
   }
+  if (input_is_data_) {
+    fputs("n\n", stderr);
+    if (!told_no_terminal_) {
+      told_no_terminal_ = true;
+      fputs(Say(lang_,
+                "parvex: standard input carries the data: every question is "
+                "answered Cancel (use -y or -n to choose).\n",
+                "parvex: 標準入力はデータのため, 問いにはすべて Cancel "
+                "と答えます (-y または -n で指定できます).\n"),
+            stderr);
+    }
+    return false;
+  }
   if (!stdin_is_terminal_) {
     fputs("n\n", stderr);
     if (!told_no_terminal_) {

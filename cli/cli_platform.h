@@ -36,6 +36,8 @@ class CliPlatform final : public PosixPlatform {
   CliPlatform();
 
   void SetAnswers(Answers answers) { answers_ = answers; }
+  // Standard input carries data (cut -): questions never read it.
+  void SetInputIsData() { input_is_data_ = true; }
   // No progress line and no closing message.
   void SetQuiet(bool quiet) { quiet_ = quiet; }
 
@@ -98,6 +100,7 @@ class CliPlatform final : public PosixPlatform {
   bool told_no_terminal_ = false;
   bool cancelled_ = false;
   bool quiet_ = false;
+  bool input_is_data_ = false;
   std::string output_from_;   // join -o: the engine's output path
   std::string output_to_;     // and where it goes instead
   std::string closing_from_;  // the closing message naming the former

@@ -319,6 +319,7 @@ int RunCut(CliPlatform& p, const Options& o) {
   pvx::Failure io;
   int result;
   if (from_stdin) {
+    p.SetInputIsData();
     result = pvx::CutStream(p, STDIN_FILENO, o.name, piece_size,
                             WithSeparator(o.destination), o.self_join, &io);
   } else {

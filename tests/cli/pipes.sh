@@ -55,6 +55,21 @@ if [ "${2:-0}" = 1 ]; then
     fail "join -o - of a self-joining set: $(cat err.txt)"
 fi
 
+# Questions never read the data: an existing piece is kept unless -y.
+mkdir q
+cp stream/x.c0* q/
+head -c 3000000 x.bin | "$PARVEX" cut - --name x.bin -s 1M -d q >out.txt 2>err.txt
+rc=$?
+expect_rc 1
+expect_text err.txt "parvex: x.c00 already exists."
+expect_text err.txt "parvex: standard input carries the data: every question is answered Cancel"
+expect_same stream/x.c00 q/x.c00
+head -c 3000000 x.bin | "$PARVEX" cut -y - --name x.bin -s 1M -d q >out.txt 2>err.txt
+rc=$?
+expect_rc 0
+head -c 3000000 x.bin | cmp -s - <("$PARVEX" join -o - q/x.c00 2>/dev/null) ||
+  fail "the stream cut after -y does not join back"
+
 # The header records NAME and the size that arrived.
 run info stream/x.c03
 expect_rc 0
