@@ -495,6 +495,7 @@ void AddCommon(CLI::App* command, Options* o, Lang lang,
 
 Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
   app->formatter(std::make_shared<pvx::HelpFormatter>(lang));
+  app->option_defaults()->group(Say(lang, "Options", "オプション"));
   app->set_help_flag("-h,--help", Say(lang, "Print this help and exit",
                                       "このヘルプを表示して終了する"));
   app->set_version_flag("--version", std::string("parvex ") + PVX_VERSION,
@@ -618,6 +619,10 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
       ->required();
   c.info->footer(Say(lang, "Example:\n  parvex info backup.c00",
                      "例:\n  parvex info backup.c00"));
+  // A command's own --help is made with it, under CLI11's group title.
+  for (CLI::App* command : {c.cut, c.join, c.info}) {
+    command->get_help_ptr()->group(Say(lang, "Options", "オプション"));
+  }
   return c;
 }
 

@@ -139,6 +139,8 @@ for c in "" cut join info; do
   expect_text out.txt "使い方: parvex"
   expect_text out.txt "例:"
   expect_no_text out.txt "Usage"
+  expect_no_text out.txt "Options:"
+  expect_no_text out.txt "Commands:"
   expect_no_text out.txt "Print this help"
 done
 LANG=ja_JP.UTF-8 run cut --help
