@@ -202,7 +202,8 @@ bool CliPlatform::ConfirmReplace(const char* path, const char* text) {
 
 FileHandle CliPlatform::OpenWrite(const char* path, FileHandle like,
                                   bool replace, Failure* why) {
-  if (!Redirected(path)) return PosixPlatform::OpenWrite(path, like, replace, why);
+  if (!Redirected(path))
+    return PosixPlatform::OpenWrite(path, like, replace, why);
   if (ToStandardOutput()) return OpenStandardOutput(why);
   return PosixPlatform::OpenWrite(output_to_.c_str(), like, replace, why);
 }

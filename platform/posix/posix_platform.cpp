@@ -361,7 +361,8 @@ void PosixPlatform::Close(FileHandle f) {
 }
 
 FileHandle PosixPlatform::OpenStandardOutput(Failure* why) {
-  const char* name = Language() == Lang::kJapanese ? "標準出力" : "standard output";
+  const char* name =
+      Language() == Lang::kJapanese ? "標準出力" : "standard output";
   int fd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
   if (fd < 0) {
     Describe(why, name, errno);
