@@ -69,7 +69,7 @@ bool AskAboutCutList(CliPlatform& p, const std::string& source,
 }
 
 int WriteCutList(CliPlatform& p, const std::string& source_name,
-                 const std::string& agreed) {
+                 const std::string& agreed, const StreamDigests* stream) {
   Lang lang = p.Language();
   std::vector<HashingPlatform::FileDigest> files;
   Failure why;
@@ -78,14 +78,20 @@ int WriteCutList(CliPlatform& p, const std::string& source_name,
     return 1;
   }
   std::vector<ListEntry> entries;
-  const HashingPlatform::FileDigest* source = nullptr;
+  const Sha256* source = nullptr;
   std::string piece0;
+  if (stream) {
+    piece0 = stream->piece0;
+    entries.push_back({BaseName(piece0), stream->piece0_digest});
+    source = &stream->source;
+  }
   for (const auto& f : files) {
     if (f.written) {
+      if (f.path == piece0) continue;
       if (piece0.empty()) piece0 = f.path;
       entries.push_back({BaseName(f.path), f.digest});
-    } else {
-      source = &f;
+    } else if (!stream) {
+      source = &f.digest;
     }
   }
   if (piece0.empty() || source == nullptr) {
@@ -93,7 +99,7 @@ int WriteCutList(CliPlatform& p, const std::string& source_name,
                 "parvex: ダイジェストがないため, チェックサムの一覧を書きませんでした"));
     return 1;
   }
-  entries.push_back({source_name, source->digest});
+  entries.push_back({source_name, *source});
   const std::string list = ListPathFor(piece0);
   struct stat st;
   if (list != agreed && lstat(list.c_str(), &st) == 0 &&

@@ -9,6 +9,7 @@
 #include "cli/cli_platform.h"
 #include "cli/digest.h"
 #include "cli/piece_set.h"
+#include "cli/stream_cut.h"
 
 namespace pvx {
 
@@ -19,8 +20,10 @@ std::string ListPathFor(const std::string& piece0_path);
 // the source under source_name, beside piece 0. Asks before replacing a
 // list that is there, unless it is the list at agreed (the user said OK
 // before the cut). Returns the exit status (0, or 1 after a message).
+// A cut of standard input passes what it hashed itself (stream).
 int WriteCutList(CliPlatform& p, const std::string& source_name,
-                 const std::string& agreed);
+                 const std::string& agreed,
+                 const StreamDigests* stream = nullptr);
 
 // Before a cut: asks about a list that the cut's pieces would replace, so
 // that a refusal comes before anything is written. False: refused (the

@@ -11,6 +11,9 @@
 
 #include <algorithm>
 
+#include "format/messages.h"
+#include "format/piece_format.h"
+#include "format/text.h"
 #include "progress/percent.h"
 
 namespace pvx {
@@ -74,6 +77,31 @@ size_t TerminalColumns() {
 }
 
 }  // namespace
+
+std::string Count(Lang lang, uint64_t n, const char* en_one,
+                  const char* en_many, const char* ja) {
+  std::string number = std::to_string(n);
+  if (lang == Lang::kJapanese) return number + " " + ja;
+  return number + " " + (n == 1 ? en_one : en_many);
+}
+
+std::string Prefixed(const std::string& text) {
+  static const std::string kPrefix = "parvex: ";
+  std::string out;
+  size_t start = 0;
+  for (;;) {
+    size_t end = text.find('\n', start);
+    std::string line = text.substr(start, end == std::string::npos
+                                              ? std::string::npos
+                                              : end - start);
+    if (line.compare(0, kPrefix.size(), kPrefix) != 0) out += kPrefix;
+    out += line;
+    if (end == std::string::npos) break;
+    out += '\n';
+    start = end + 1;
+  }
+  return out;
+}
 
 Lang LanguageFromEnvironment() {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
@@ -142,14 +170,59 @@ CliPlatform::Input CliPlatform::ReadLine(std::string* line) {
   return result;
 }
 
+void CliPlatform::SetOutput(const std::string& engine_path,
+                            const std::string& target,
+                            const std::string& closing_from,
+                            const std::string& closing_to) {
+  output_from_ = engine_path;
+  output_to_ = target;
+  closing_from_ = closing_from;
+  closing_to_ = closing_to;
+}
+
 void CliPlatform::Notify(const char* text) {
   EndProgressLine();
-  fprintf(stderr, "%s\n", text);
+  std::string shown = text;
+  // A notice about the redirected output names the file it really is.
+  if (!output_from_.empty() && !ToStandardOutput() &&
+      shown.compare(0, output_from_.size(), output_from_) == 0) {
+    shown = output_to_ + shown.substr(output_from_.size());
+  }
+  fprintf(stderr, "%s\n", Prefixed(shown).c_str());
+}
+
+bool CliPlatform::ConfirmReplace(const char* path, const char* text) {
+  if (!Redirected(path)) return HashingPlatform::ConfirmReplace(path, text);
+  // The engine's question names its own output; ask about the target.
+  char question[kPathCap + 128];
+  Format(question, sizeof question, Text(lang_, kMsgOverwrite),
+         output_to_.c_str());
+  return HashingPlatform::ConfirmReplace(output_to_.c_str(), question);
+}
+
+FileHandle CliPlatform::OpenWrite(const char* path, FileHandle like,
+                                  bool replace, Failure* why) {
+  if (!Redirected(path))
+    return HashingPlatform::OpenWrite(path, like, replace, why);
+  if (ToStandardOutput()) return Tracked(OpenStandardOutput(why));
+  return HashingPlatform::OpenWrite(output_to_.c_str(), like, replace, why);
+}
+
+bool CliPlatform::Exists(const char* path) {
+  if (!Redirected(path)) return HashingPlatform::Exists(path);
+  // Standard output is written as it stands: nothing there to replace.
+  return !ToStandardOutput() && HashingPlatform::Exists(output_to_.c_str());
+}
+
+bool CliPlatform::IsFileAt(FileHandle f, const char* path) {
+  if (!Redirected(path)) return HashingPlatform::IsFileAt(f, path);
+  return !ToStandardOutput() &&
+         HashingPlatform::IsFileAt(f, output_to_.c_str());
 }
 
 bool CliPlatform::Confirm(const char* text) {
   EndProgressLine();
-  fprintf(stderr, "%s [y/N] ", text);
+  fprintf(stderr, "%s [y/N] ", Prefixed(text).c_str());
   if (TakeInterrupt()) {  // Ctrl-C at the disk prompt just before
     fputs("n\n", stderr);
     return false;
@@ -157,6 +230,19 @@ bool CliPlatform::Confirm(const char* text) {
   if (answers_ != Answers::kAsk) {
     fputs(answers_ == Answers::kYes ? "y\n" : "n\n", stderr);
     return answers_ == Answers::kYes;
+  }
+  if (input_is_data_) {
+    fputs("n\n", stderr);
+    if (!told_no_terminal_) {
+      told_no_terminal_ = true;
+      fputs(Say(lang_,
+                "parvex: standard input carries the data: every question is "
+                "answered Cancel (use -y or -n to choose).\n",
+                "parvex: 標準入力はデータのため, 問いにはすべて Cancel "
+                "と答えます (-y または -n で指定できます).\n"),
+            stderr);
+    }
+    return false;
   }
   if (!stdin_is_terminal_) {
     fputs("n\n", stderr);
@@ -191,7 +277,7 @@ bool CliPlatform::Confirm(const char* text) {
 
 bool CliPlatform::AwaitDisk(const char* text) {
   EndProgressLine();
-  fprintf(stderr, "%s [Enter] ", text);
+  fprintf(stderr, "%s [Enter] ", Prefixed(text).c_str());
   std::string line;
   // Ctrl-C here cancels before the next piece is touched.
   Input got = ReadLine(&line);
@@ -224,11 +310,18 @@ bool CliPlatform::ProgressCheckCancel() {
   if (finished_) {
     // The closing wait: the report is printed and counts as acknowledged.
     EndProgressLine();
-    if (!closing_.empty()) {
-      fprintf(stdout, "%s\n", closing_.c_str());
-      fflush(stdout);
-      closing_.clear();
+    if (!closing_.empty() && !quiet_) {
+      if (!closing_from_.empty() && closing_ == closing_from_)
+        closing_ = closing_to_;
+      if (ToStandardOutput()) {
+        // Standard output carries the data alone.
+        fprintf(stderr, "%s\n", Prefixed(closing_).c_str());
+      } else {
+        fprintf(stdout, "%s\n", closing_.c_str());
+        fflush(stdout);
+      }
     }
+    closing_.clear();
     return true;
   }
   return TakeInterrupt();
@@ -260,7 +353,7 @@ void CliPlatform::EndProgressLine() {
 }
 
 void CliPlatform::Draw() {
-  if (!shown_ || !stderr_is_terminal_) return;
+  if (!shown_ || !stderr_is_terminal_ || quiet_) return;
   char percent[16];
   PercentText(pos_, percent, sizeof percent);
   int clamped = pos_ < kRangeLow ? kRangeLow : pos_ > kRangeHigh ? kRangeHigh : pos_;

@@ -3,6 +3,8 @@
 // display, and Ctrl-C as the progress window's Cancel button.
 #pragma once
 
+#include <stdint.h>
+
 #include <string>
 
 #include "cli/hashing_platform.h"
@@ -21,11 +23,30 @@ inline const char* Say(Lang lang, const char* en, const char* ja) {
   return lang == Lang::kJapanese ? ja : en;
 }
 
+// "1 piece", "2 pieces": the count with the English singular or plural, or
+// with the Japanese text, which has one form.
+std::string Count(Lang lang, uint64_t n, const char* en_one,
+                  const char* en_many, const char* ja);
+
+// Every line of text with "parvex: " in front, unless it has it already.
+std::string Prefixed(const std::string& text);
+
 class CliPlatform final : public HashingPlatform {
  public:
   CliPlatform();
 
   void SetAnswers(Answers answers) { answers_ = answers; }
+  // Standard input carries data (cut -): questions never read it.
+  void SetInputIsData() { input_is_data_ = true; }
+  // No progress line and no closing message.
+  void SetQuiet(bool quiet) { quiet_ = quiet; }
+
+  // join -o: the output the engine would write at engine_path goes to
+  // target instead ("-": standard output, where nothing is asked and the
+  // closing message goes to standard error).
+  void SetOutput(const std::string& engine_path, const std::string& target,
+                 const std::string& closing_from,
+                 const std::string& closing_to);
 
   // Makes Ctrl-C a press of Cancel. A second press before the first has been
   // noticed ends the program the usual way.
@@ -36,8 +57,16 @@ class CliPlatform final : public HashingPlatform {
   bool Cancelled() const { return cancelled_; }
 
   Lang Language() override { return lang_; }
+  // Each line of a notice starts with "parvex: ".
   void Notify(const char* text) override;
   bool Confirm(const char* text) override;
+  bool ConfirmReplace(const char* path, const char* text) override;
+
+  // What join -o redirects: the engine's output path stands for the target.
+  FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
+                       Failure* why) override;
+  bool Exists(const char* path) override;
+  bool IsFileAt(FileHandle f, const char* path) override;
   bool AwaitDisk(const char* text) override;
 
   bool ProgressCreate() override;
@@ -58,6 +87,11 @@ class CliPlatform final : public HashingPlatform {
   // Ends the progress line so that other output starts on a line of its own.
   void EndProgressLine();
   void Draw();
+  // True when path is the engine's output that join -o redirects.
+  bool Redirected(const char* path) const {
+    return !output_from_.empty() && output_from_ == path;
+  }
+  bool ToStandardOutput() const { return output_to_ == "-"; }
 
   Lang lang_;
   Answers answers_ = Answers::kAsk;
@@ -65,6 +99,12 @@ class CliPlatform final : public HashingPlatform {
   bool stderr_is_terminal_;
   bool told_no_terminal_ = false;
   bool cancelled_ = false;
+  bool quiet_ = false;
+  bool input_is_data_ = false;
+  std::string output_from_;   // join -o: the engine's output path
+  std::string output_to_;     // and where it goes instead
+  std::string closing_from_;  // the closing message naming the former
+  std::string closing_to_;    // and naming the latter
 
   // The progress window.
   bool shown_ = false;        // between ProgressCreate and ProgressDestroy

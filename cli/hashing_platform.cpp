@@ -40,9 +40,18 @@ void HashingPlatform::Expect(std::map<std::string, Sha256> pieces,
   list_ = std::move(list);
 }
 
-HashingPlatform::Open* HashingPlatform::Tracked(FileHandle f) {
+HashingPlatform::Open* HashingPlatform::Find(FileHandle f) {
   auto it = open_.find(f);
   return it == open_.end() ? nullptr : &it->second;
+}
+
+FileHandle HashingPlatform::Tracked(FileHandle f) {
+  if (f && hasher_) {
+    Open& o = open_[f];
+    o.stream = hasher_->NewStream();
+    o.writing = true;
+  }
+  return f;
 }
 
 bool HashingPlatform::Finish(Hasher::Stream s, Sha256* d, Failure* why) {
@@ -57,7 +66,7 @@ bool HashingPlatform::Finish(Hasher::Stream s, Sha256* d, Failure* why) {
 
 bool HashingPlatform::Hash(FileHandle f, const void* data, uint32_t n,
                            Failure* why) {
-  Open* o = Tracked(f);
+  Open* o = Find(f);
   if (!o || o->broken || n == 0) return true;
   try {
     hasher_->SubmitCopy(data, n, {o->stream});
@@ -110,19 +119,17 @@ FileHandle HashingPlatform::OpenRead(const char* path, Failure* why) {
 
 FileHandle HashingPlatform::OpenWrite(const char* path, FileHandle like,
                                       bool replace, Failure* why) {
-  FileHandle f = PosixPlatform::OpenWrite(path, like, replace, why);
-  if (f && hasher_) {
-    Open& o = open_[f];
-    o.stream = hasher_->NewStream();
-    o.writing = true;
-  }
-  return f;
+  return Tracked(PosixPlatform::OpenWrite(path, like, replace, why));
 }
 
 bool HashingPlatform::Seek(FileHandle f, uint64_t offset, Failure* why) {
-  Open* o = Tracked(f);
-  if (!o || o->broken || o->writing || offset == o->pos)
+  Open* o = Find(f);
+  if (!o || o->broken || offset == o->pos)
     return PosixPlatform::Seek(f, offset, why);
+  if (o->writing) {
+    o->broken = true;  // written out of order: no digest of the file
+    return PosixPlatform::Seek(f, offset, why);
+  }
   if (offset < o->pos) {
     o->broken = true;  // read again from elsewhere: no digest of the file
     return PosixPlatform::Seek(f, offset, why);
@@ -158,8 +165,8 @@ bool HashingPlatform::Write(FileHandle f, const void* buf, uint32_t n,
 bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
                            uint32_t n, uint32_t* got, Failure* why) {
   if (!hasher_) return PosixPlatform::Copy(src, dst, buf, n, got, why);
-  Open* in = Tracked(src);
-  Open* out = Tracked(dst);
+  Open* in = Find(src);
+  Open* out = Find(dst);
   Hasher::Buffer* b = nullptr;
   try {
     b = hasher_->Acquire();
@@ -189,7 +196,7 @@ bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
 }
 
 bool HashingPlatform::Commit(FileHandle f, Failure* why) {
-  Open* o = Tracked(f);
+  Open* o = Find(f);
   if (o && expect_output_) {
     // The join is complete: every piece, then the result, must match.
     if (!CheckPieces(true, why)) return false;
@@ -215,10 +222,6 @@ bool HashingPlatform::Commit(FileHandle f, Failure* why) {
     }
   }
   return PosixPlatform::Commit(f, why);
-}
-
-uint8_t* HashingPlatform::ChunkBuffer() {
-  return hasher_ ? unused_ : PosixPlatform::ChunkBuffer();
 }
 
 void HashingPlatform::Close(FileHandle f) {

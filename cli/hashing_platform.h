@@ -53,9 +53,12 @@ class HashingPlatform : public PosixPlatform {
   bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
             uint32_t* got, Failure* why) override;
   bool Commit(FileHandle f, Failure* why) override;
-  // Copy does not use the engines' buffer while digests are taken.
-  uint8_t* ChunkBuffer() override;
   void Close(FileHandle f) override;
+
+ protected:
+  // Digests what is written to f, a file opened without OpenWrite (standard
+  // output); returns f.
+  FileHandle Tracked(FileHandle f);
 
  private:
   struct Open {
@@ -70,7 +73,7 @@ class HashingPlatform : public PosixPlatform {
     Hasher::Stream stream;
     bool checked = false;
   };
-  Open* Tracked(FileHandle f);
+  Open* Find(FileHandle f);
   // Queues bytes for f's digest.
   bool Hash(FileHandle f, const void* data, uint32_t n, Failure* why);
   // Finishes and compares the closed pieces the join reads, all of them or
@@ -86,7 +89,6 @@ class HashingPlatform : public PosixPlatform {
   bool expect_output_ = false;
   Sha256 output_ = {};
   std::string list_;
-  uint8_t unused_[16];
 };
 
 }  // namespace pvx

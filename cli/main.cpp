@@ -1,19 +1,27 @@
 // parvex: cut a file into a piece set, join a piece set back, or describe
-// one. Argument parsing and dispatch to the engines; the terminal side of the
-// engines' questions and progress is CliPlatform.
+// one. The command line is set up in SetUpCommandLine, each command runs in
+// its own Run* function; the terminal side of the engines' questions and
+// progress is CliPlatform.
 #include <errno.h>
+#include <locale.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/builtin_stub.h"
 #include "cli/checksums.h"
 #include "cli/cli_platform.h"
+#include "cli/help_format.h"
 #include "cli/piece_set.h"
+#include "cli/sizes.h"
+#include "cli/stream_cut.h"
 #include "format/engines.h"
 #include "format/messages.h"
 #include "format/piece_format.h"
@@ -22,59 +30,112 @@
 namespace {
 
 using pvx::CliPlatform;
+using pvx::Lang;
+using pvx::Say;
 
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitCancelled = 130;  // as when a shell reports SIGINT
 
+// Everything the command line sets; each command reads its part.
 struct Options {
-  std::string file;
-  std::string destination;
-  std::string size = "1.44M";
+  std::string file;         // FILE; "-" for cut: standard input
+  std::string destination;  // -d DIR
+  std::string size = "1.44M";  // cut -s SIZE
+  std::string pieces;       // cut --pieces N
+  bool pieces_given = false;
+  std::string name;         // cut --name NAME (standard input's name)
+  std::string output;       // join -o FILE ("-": standard output)
   bool self_join = false;
   bool pause = false;
   bool yes = false;
   bool no = false;
+  bool quiet = false;
   bool no_checksum = false;  // cut: write no list
   bool no_verify = false;    // join: check no list
-  bool quiet = false;        // verify: no progress line
-  std::string checksum;      // join, verify: the list to check against
+  std::string checksum;      // join, verify --checksum LIST
 };
 
-// SIZE: "1.44M", "1.25M", or a whole number of bytes with an optional
-// suffix K, M or G (powers of 1024). Empty *why on success.
-uint32_t ParseSize(const std::string& text, std::string* why) {
-  why->clear();
-  if (text == "1.44M" || text == "1.44m") return pvx::kSize144;
-  if (text == "1.25M" || text == "1.25m") return pvx::kSize125;
-  size_t i = 0;
-  uint64_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + static_cast<uint64_t>(text[i] - '0');
-    if (value > UINT32_MAX) break;
+struct Commands {
+  CLI::App* cut = nullptr;
+  CLI::App* join = nullptr;
+  CLI::App* info = nullptr;
+  CLI::App* verify = nullptr;
+};
+
+const char* const kCommandNames[] = {"cut", "join", "info", "verify"};
+
+std::string CommandList() {
+  std::string list;
+  for (const char* name : kCommandNames) {
+    if (!list.empty()) list += ", ";
+    list += name;
   }
-  if (i == 0) {
-    *why = "SIZE must be 1.44M, 1.25M or a number of bytes, e.g. 700K: " + text;
-    return 0;
-  }
-  if (i < text.size() && value <= UINT32_MAX) {
-    switch (text[i]) {
-      case 'K': case 'k': value <<= 10; ++i; break;
-      case 'M': case 'm': value <<= 20; ++i; break;
-      case 'G': case 'g': value <<= 30; ++i; break;
-      default: break;
+  return list;
+}
+
+// ---- messages ---------------------------------------------------------------
+
+// A usage error: the text, then where to read more; exit status 2.
+int UsageError(CliPlatform& p, const std::string& text,
+               const std::string& command) {
+  std::string help = "parvex" + (command.empty() ? "" : " " + command) +
+                     " --help";
+  p.Notify(text.c_str());
+  std::string more = Say(p.Language(), "Try '", "詳しくは '") + help +
+                     Say(p.Language(), "' for more information.",
+                         "' を見てください.");
+  p.Notify(more.c_str());
+  return kExitUsage;
+}
+
+// What CLI11 found wrong, in the user's language.
+std::string ParseErrorText(Lang lang, const CLI::ParseError& e) {
+  const std::string what = e.what();
+  auto after = [&](const char* mark) {
+    size_t at = what.find(mark);
+    return at == std::string::npos ? what : what.substr(at + strlen(mark));
+  };
+  auto before = [&](const char* mark) {
+    size_t at = what.find(mark);
+    return at == std::string::npos ? what : what.substr(0, at);
+  };
+  if (dynamic_cast<const CLI::RequiredError*>(&e)) {
+    if (what.rfind("A subcommand", 0) == 0) {
+      return Say(lang, "a command is required: ",
+                 "コマンドを指定してください: ") +
+             CommandList();
     }
+    return before(" is required") +
+           Say(lang, " is required", " を指定してください");
   }
-  if (value > UINT32_MAX) {
-    *why = "SIZE must be less than 4G: " + text;
-    return 0;
+  if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+    std::string extra = after(": ");
+    if (!extra.empty() && extra[0] == '-') {
+      return Say(lang, "unknown option: ", "不明なオプションです: ") + extra;
+    }
+    return Say(lang, "unexpected argument: ", "余分な引数です: ") + extra;
   }
-  if (i != text.size()) {
-    *why = "SIZE must be 1.44M, 1.25M or a number of bytes, e.g. 700K: " + text;
-    return 0;
+  if (dynamic_cast<const CLI::ExcludesError*>(&e)) {
+    return before(" excludes ") +
+           Say(lang, " and ", " と ") + after(" excludes ") +
+           Say(lang, " cannot be given together",
+               " は同時に指定できません");
   }
-  return static_cast<uint32_t>(value);
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+    return before(":") + Say(lang, ": a value is required",
+                             ": 値を指定してください");
+  }
+  return lang == Lang::kJapanese
+             ? "コマンド行が正しくありません: " + what
+             : what;
+}
+
+void NotifyText(CliPlatform& p, pvx::Msg id, const char* arg) {
+  char text[2048];
+  pvx::Format(text, sizeof text, pvx::Text(p.Language(), id), arg);
+  p.Notify(text);
 }
 
 std::string WithSeparator(std::string folder) {
@@ -86,8 +147,8 @@ int ExitStatus(CliPlatform& p, int result, const pvx::Failure& io) {
   if (result == pvx::kIoFailure) p.Notify(io.text);
   // Partial output is never removed; say where it is.
   for (const std::string& kept : p.TakeKept()) {
-    std::string text = pvx::Say(p.Language(), "parvex: what was written stays in ",
-                                "parvex: 書き込んだ内容は次のファイルに残しました: ") +
+    std::string text = Say(p.Language(), "what was written stays in ",
+                           "書き込んだ内容は次のファイルに残しました: ") +
                        kept;
     p.Notify(text.c_str());
   }
@@ -105,123 +166,264 @@ int ExitStatus(CliPlatform& p, int result, const pvx::Failure& io) {
 // failure too.
 int Flushed(CliPlatform& p, int status) {
   if (fflush(stdout) == 0 && !ferror(stdout)) return status;
-  std::string text = std::string("parvex: ") +
-                     pvx::Say(p.Language(), "standard output", "標準出力") +
-                     ": " + strerror(errno);
+  std::string text = Say(p.Language(), "standard output", "標準出力") +
+                     std::string(": ") + strerror(errno);
   p.Notify(text.c_str());
   return kExitFailed;
 }
 
-void NotifyText(CliPlatform& p, pvx::Msg id, const char* arg) {
-  char text[2048];
-  pvx::Format(text, sizeof text, pvx::Text(p.Language(), id), arg);
-  p.Notify(text);
-}
+// ---- cut --------------------------------------------------------------------
 
-int Cut(CliPlatform& p, const Options& o) {
-  std::string why;
-  uint32_t piece_size = ParseSize(o.size, &why);  // checked by the parser
-
+// The bytes in front of piece 0's data: the header, and the stub program
+// with -x (which is also handed to the platform here).
+uint32_t PieceZeroHead(CliPlatform& p, bool self_join) {
   const uint8_t* stub = nullptr;
   uint32_t stub_length = 0;
   uint32_t head = pvx::kHeaderSize;
   if (BuiltInStub(&stub, &stub_length)) {
     p.SetStubImage(stub, stub_length);
-    if (o.self_join) head += pvx::StubImageSize(stub, stub_length);
+    if (self_join) head += pvx::StubImageSize(stub, stub_length);
+  }
+  return head;
+}
+
+// The piece size for --pieces N over the file: 0 after telling why there
+// is none (*status set).
+uint32_t SizeForPieces(CliPlatform& p, const Options& o, uint32_t head,
+                       int* status) {
+  Lang lang = p.Language();
+  uint32_t n = 0;
+  if (!pvx::ParsePieceCount(o.pieces, &n) || n < 2 ||
+      n > static_cast<uint32_t>(pvx::kMaxPieces)) {
+    *status = UsageError(
+        p,
+        Say(lang, "invalid number of pieces: '", "分割数が正しくありません: '") +
+            o.pieces +
+            Say(lang, "'; N is a whole number from 2 to 100 (a set holds at "
+                      "most 100 pieces)",
+                "'. N は 2 から 100 までの整数です (1 組は最大 100 個)"),
+        "cut");
+    return 0;
+  }
+  struct stat st;
+  if (stat(o.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Not a file to measure: the cut itself says why.
+    return pvx::kSize144;
+  }
+  uint32_t size = pvx::PieceSizeFor(static_cast<uint64_t>(st.st_size), head, n);
+  if (size == 0) {
+    std::string text =
+        o.file + ": " +
+        Say(lang, "no piece size cuts ", "") +
+        pvx::Count(lang, static_cast<uint64_t>(st.st_size), "byte", "bytes",
+                   "バイト") +
+        Say(lang, " into ", " を ") +
+        pvx::Count(lang, n, "piece", "pieces", "個") +
+        Say(lang, " (piece 0 holds its head of ",
+            "に分ける分割サイズはありません (先頭のファイルは ") +
+        pvx::Count(lang, head, "byte", "bytes", "バイト") +
+        Say(lang, ")", "の見出しを含みます)");
+    p.Notify(text.c_str());
+    *status = kExitFailed;
+  }
+  return size;
+}
+
+// A set holds at most 100 pieces: a cut that would need more is refused
+// before it writes anything. True when the cut may go on.
+bool FitsInOneSet(CliPlatform& p, const std::string& file,
+                  uint32_t piece_size, uint32_t head) {
+  struct stat st;
+  if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<uint64_t>(st.st_size) <= piece_size ||
+      static_cast<uint64_t>(st.st_size) > UINT32_MAX)
+    return true;
+  uint64_t total = static_cast<uint64_t>(st.st_size) + head;
+  uint64_t pieces = (total + piece_size - 1) / piece_size;
+  if (pieces <= static_cast<uint64_t>(pvx::kMaxPieces)) return true;
+  uint64_t fits = (total + pvx::kMaxPieces - 1) / pvx::kMaxPieces;
+  char text[512];
+  snprintf(text, sizeof text,
+           Say(p.Language(),
+               "%s: pieces of %u bytes would make %llu "
+               "pieces, more than the 100 a set can hold; the "
+               "smallest piece size that fits is %llu bytes (-s %llu)",
+               "%s: %u バイトずつでは %llu 個になり, 上限の "
+               "100 個を超えます. 収まる最小の分割サイズは %llu "
+               "バイトです (-s %llu)"),
+           file.c_str(), piece_size, static_cast<unsigned long long>(pieces),
+           static_cast<unsigned long long>(fits),
+           static_cast<unsigned long long>(fits));
+  p.Notify(text);
+  return false;
+}
+
+int RunCut(CliPlatform& p, const Options& o) {
+  Lang lang = p.Language();
+  const bool from_stdin = o.file == "-";
+  if (from_stdin && o.name.empty()) {
+    return UsageError(p,
+                      Say(lang,
+                          "cutting standard input needs --name NAME, the "
+                          "name to record for it",
+                          "標準入力を分割するには --name NAME "
+                          "(記録する名前) が必要です"),
+                      "cut");
+  }
+  if (!from_stdin && !o.name.empty()) {
+    return UsageError(p,
+                      Say(lang, "--name names standard input: it goes with "
+                                "FILE -",
+                          "--name は標準入力の名前です. FILE に - "
+                          "を指定したときに使います"),
+                      "cut");
+  }
+  if (from_stdin && o.pause) {
+    return UsageError(p,
+                      Say(lang,
+                          "--pause waits for Enter on standard input, which "
+                          "carries the data when cutting standard input",
+                          "--pause は標準入力で Enter を待つため, 標準入力を"
+                          "分割するときには使えません"),
+                      "cut");
+  }
+  if (from_stdin && o.pieces_given) {
+    return UsageError(p,
+                      Say(lang,
+                          "--pieces needs the length of a file; standard "
+                          "input has none up front (use -s SIZE)",
+                          "--pieces にはファイルの長さが必要です. 標準入力には"
+                          "使えません (-s SIZE を使ってください)"),
+                      "cut");
+  }
+
+  const uint32_t head = PieceZeroHead(p, o.self_join);
+  uint32_t piece_size = 0;
+  if (o.pieces_given) {
+    int status = kExitFailed;
+    piece_size = SizeForPieces(p, o, head, &status);
+    if (piece_size == 0) return status;
+  } else {
+    pvx::SizeError error = pvx::ParseSize(o.size, &piece_size);
+    if (error != pvx::SizeError::kNone)
+      return UsageError(p, pvx::SizeErrorText(lang, error, o.size), "cut");
   }
   if (piece_size < head) {
-    char text[512];
-    pvx::Format(text, sizeof text,
-                pvx::Text(p.Language(), pvx::kMsgPieceSizeTooSmall),
-                piece_size, head);
-    p.Notify(text);
-    return kExitUsage;
-  }
-  // A set holds at most 100 pieces: a cut that would need more is refused
-  // before it writes anything.
-  struct stat st;
-  if (stat(o.file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-      static_cast<uint64_t>(st.st_size) > piece_size &&
-      static_cast<uint64_t>(st.st_size) <= UINT32_MAX) {
-    uint64_t total = static_cast<uint64_t>(st.st_size) + head;
-    uint64_t pieces = (total + piece_size - 1) / piece_size;
-    if (pieces > pvx::kMaxPieces) {
-      uint64_t fits = (total + pvx::kMaxPieces - 1) / pvx::kMaxPieces;
-      char text[512];
-      snprintf(text, sizeof text,
-               pvx::Say(p.Language(),
-                        "parvex: %s: pieces of %u bytes would make %llu "
-                        "pieces, more than the 100 a set can hold; the "
-                        "smallest piece size that fits is %llu bytes (-s %llu)",
-                        "parvex: %s: %u バイトずつでは %llu 個になり, 上限の "
-                        "100 個を超えます. 収まる最小の分割サイズは %llu "
-                        "バイトです (-s %llu)"),
-               o.file.c_str(), piece_size,
-               static_cast<unsigned long long>(pieces),
-               static_cast<unsigned long long>(fits),
-               static_cast<unsigned long long>(fits));
-      p.Notify(text);
-      return kExitFailed;
-    }
+    return UsageError(
+        p,
+        Say(lang, "A piece size of ", "分割サイズ ") +
+            pvx::Count(lang, piece_size, "byte", "bytes", "バイト") +
+            Say(lang, " cannot hold the ", "では先頭の ") +
+            pvx::Count(lang, head, "byte", "bytes", "バイト") +
+            Say(lang, " that head piece 0.",
+                "が入りません."),
+        "cut");
   }
 
   CliPlatform::CatchInterrupt();
-  std::string agreed_list;
-  if (!o.no_checksum) {
-    if (!pvx::AskAboutCutList(p, o.file, WithSeparator(o.destination),
-                              o.self_join, &agreed_list))
-      return p.Cancelled() ? kExitCancelled : kExitFailed;
-    p.StartDigests();
-  }
   pvx::Failure io;
-  int result = pvx::CutFile(p, piece_size, o.file.c_str(),
-                            WithSeparator(o.destination).c_str(), o.self_join,
-                            o.pause, &io);
-  int status = ExitStatus(p, result, io);
-  if (status == kExitDone && !o.no_checksum) {
-    size_t slash = o.file.rfind('/');
-    status = pvx::WriteCutList(
-        p, o.file.substr(slash == std::string::npos ? 0 : slash + 1),
-        agreed_list);
+  int result;
+  if (from_stdin) {
+    p.SetInputIsData();
+    std::string agreed_list;
+    pvx::StreamDigests digests;
+    if (!o.no_checksum) {
+      if (!pvx::AskAboutCutList(p, o.name, WithSeparator(o.destination),
+                                o.self_join, &agreed_list))
+        return p.Cancelled() ? kExitCancelled : kExitFailed;
+      p.StartDigests();
+      digests.wanted = true;
+    }
+    result = pvx::CutStream(p, STDIN_FILENO, o.name, piece_size,
+                            WithSeparator(o.destination), o.self_join,
+                            &digests, &io);
+    int status = ExitStatus(p, result, io);
+    if (status == kExitDone && !o.no_checksum)
+      status = pvx::WriteCutList(p, o.name, agreed_list, &digests);
+    return status;
+  } else {
+    if (!FitsInOneSet(p, o.file, piece_size, head)) return kExitFailed;
+    // The list the cut would replace is asked about before anything is
+    // written; the digests are taken in the same pass as the copy.
+    std::string agreed_list;
+    if (!o.no_checksum) {
+      if (!pvx::AskAboutCutList(p, o.file, WithSeparator(o.destination),
+                                o.self_join, &agreed_list))
+        return p.Cancelled() ? kExitCancelled : kExitFailed;
+      p.StartDigests();
+    }
+    result = pvx::CutFile(p, piece_size, o.file.c_str(),
+                          WithSeparator(o.destination).c_str(), o.self_join,
+                          o.pause, &io);
+    int status = ExitStatus(p, result, io);
+    if (status == kExitDone && !o.no_checksum) {
+      size_t slash = o.file.rfind('/');
+      status = pvx::WriteCutList(
+          p, o.file.substr(slash == std::string::npos ? 0 : slash + 1),
+          agreed_list);
+    }
+    return status;
   }
-  return status;
+  return ExitStatus(p, result, io);
 }
 
-int Join(CliPlatform& p, const Options& o) {
+// ---- join -------------------------------------------------------------------
+
+// join -o: points the engine's output at o.output.
+void RedirectOutput(CliPlatform& p, const Options& o,
+                    const pvx::SetSurvey& survey) {
+  // The engines write to the pieces' folder (no -d with -o) under the
+  // header's name.
+  const std::string engine_path = survey.set.folder + survey.output;
+  char from[pvx::kPathCap + 64];
+  char to[pvx::kPathCap + 64];
+  pvx::Format(from, sizeof from, pvx::Text(p.Language(), pvx::kMsgJoinDone),
+              survey.output.c_str());
+  pvx::Format(to, sizeof to, pvx::Text(p.Language(), pvx::kMsgJoinDone),
+              o.output.c_str());
+  p.SetOutput(engine_path, o.output, from, o.output == "-" ? from : to);
+}
+
+int RunJoin(CliPlatform& p, const Options& o) {
   pvx::SetLocation set;
   if (!pvx::LocateSet(p, o.file.c_str(), &set)) {
     NotifyText(p, pvx::kMsgPathTooLong, o.file.c_str());
     return kExitFailed;
   }
-  pvx::SetSurvey survey;
-  pvx::Failure why;
-  const bool surveyed = pvx::SurveySet(p, o.file.c_str(), &survey, &why);
   // Without pauses every piece is at hand: the whole set is looked at
   // before anything is written. (Header faults are the engine's to tell.)
-  if (!o.pause && surveyed && survey.HeaderSound() && !survey.Joinable()) {
-    std::string head = std::string("parvex: ") + survey.set.piece0 +
-                       pvx::Say(p.Language(),
-                                ": the set is not complete; nothing was "
-                                "written:",
-                                ": 分割ファイルがそろっていないため, "
-                                "何も書き込みませんでした:");
-    p.Notify(head.c_str());
-    for (const std::string& line : pvx::PieceProblems(p.Language(), survey)) {
-      std::string text = "parvex: " + line;
-      p.Notify(text.c_str());
-    }
-    return kExitFailed;
-  }
-  // The checksum list, when there is one, is checked during the copy.
-  if (!o.no_verify && surveyed && survey.HeaderSound()) {
-    pvx::JoinCheck check;
-    bool failed = false;
-    if (pvx::PrepareCheck(p, survey, o.checksum, &check, &failed)) {
-      p.StartDigests();
-      p.Expect(check.pieces, check.has_output ? &check.output : nullptr,
-               check.list);
-    } else if (failed) {
-      return kExitFailed;
+  {
+    pvx::SetSurvey survey;
+    pvx::Failure why;
+    if (pvx::SurveySet(p, o.file.c_str(), &survey, &why) &&
+        survey.HeaderSound()) {
+      if (!o.pause && !survey.Joinable()) {
+        std::string head = survey.set.piece0 +
+                           Say(p.Language(),
+                               ": the set is not complete; nothing was "
+                               "written:",
+                               ": 分割ファイルがそろっていないため, "
+                               "何も書き込みませんでした:");
+        p.Notify(head.c_str());
+        for (const std::string& line :
+             pvx::PieceProblems(p.Language(), survey)) {
+          p.Notify(line.c_str());
+        }
+        return kExitFailed;
+      }
+      if (!o.output.empty()) RedirectOutput(p, o, survey);
+      // The checksum list, when there is one, is checked during the copy.
+      if (!o.no_verify) {
+        pvx::JoinCheck check;
+        bool failed = false;
+        if (pvx::PrepareCheck(p, survey, o.checksum, &check, &failed)) {
+          p.StartDigests();
+          p.Expect(check.pieces, check.has_output ? &check.output : nullptr,
+                   check.list);
+        } else if (failed) {
+          return kExitFailed;
+        }
+      }
     }
   }
   std::string destination = WithSeparator(o.destination);
@@ -249,113 +451,331 @@ int Join(CliPlatform& p, const Options& o) {
   return ExitStatus(p, result, io);
 }
 
+// ---- info, verify -------------------------------------------------------------
+
+int RunInfo(CliPlatform& p, const Options& o) {
+  return Flushed(p, pvx::ShowInfo(p, o.file.c_str()));
+}
+
+int RunVerify(CliPlatform& p, const Options& o) {
+  CliPlatform::CatchInterrupt();
+  return Flushed(p, pvx::VerifySet(p, o.file, o.checksum, o.quiet));
+}
+
+// ---- the command line -------------------------------------------------------
+
+std::string MainFooter(Lang lang) {
+  return Say(
+      lang,
+      "Examples:\n"
+      "  parvex cut backup.tar                 pieces of 1.44M: backup.c00, "
+      "backup.c01, ...\n"
+      "  parvex cut -s 25MB backup.tar         pieces of 25000000 bytes\n"
+      "  parvex cut --pieces 4 backup.tar      4 pieces of equal size\n"
+      "  tar c docs | parvex cut - --name docs.tar -s 100M\n"
+      "  parvex join backup.c03                rebuild backup.tar beside the "
+      "pieces\n"
+      "  parvex join -o - backup.c00 | sha256sum\n"
+      "  parvex info backup.tar                the set's pieces; exit 0 when "
+      "complete\n"
+      "  parvex verify backup.c00              check every piece against "
+      "backup.sha256\n"
+      "\n"
+      "SIZE is a number of bytes, optionally followed by K, M, G or KiB, "
+      "MiB, GiB\n"
+      "(powers of 1024) or KB, MB, GB (powers of 1000); 1.44M (1457664, the "
+      "default)\n"
+      "and 1.25M (1250304) are the diskette sizes. A piece is less than 4 "
+      "GiB.\n"
+      "\n"
+      "Questions are asked on the terminal (y = OK, anything else = "
+      "Cancel);\n"
+      "without a terminal on standard input and without -y or -n, every\n"
+      "question is answered Cancel. Progress is shown on standard error when\n"
+      "it is a terminal; Ctrl-C cancels (what is written so far stays). The\n"
+      "closing message goes to standard output (to standard error with\n"
+      "join -o -), all else to standard error. Messages are in Japanese when\n"
+      "LC_ALL, LC_MESSAGES or LANG (the first one set) starts with \"ja\".\n"
+      "\n"
+      "Exit status: 0 done, 1 refused or failed, 2 bad usage, 130 cancelled.",
+      "例:\n"
+      "  parvex cut backup.tar                 1.44M ずつに分割: backup.c00, "
+      "backup.c01, ...\n"
+      "  parvex cut -s 25MB backup.tar         25000000 バイトずつに分割\n"
+      "  parvex cut --pieces 4 backup.tar      同じ大きさの 4 個に分割\n"
+      "  tar c docs | parvex cut - --name docs.tar -s 100M\n"
+      "  parvex join backup.c03                分割ファイルの隣に backup.tar "
+      "を復元\n"
+      "  parvex join -o - backup.c00 | sha256sum\n"
+      "  parvex info backup.tar                分割ファイルの一覧. "
+      "そろっていれば終了状態 0\n"
+      "  parvex verify backup.c00              backup.sha256 ですべての分割"
+      "ファイルを検査\n"
+      "\n"
+      "SIZE はバイト数で, 後ろに K, M, G または KiB, MiB, GiB (1024 の累乗),\n"
+      "KB, MB, GB (1000 の累乗) を付けられます. 1.44M (1457664, 既定) と\n"
+      "1.25M (1250304) はディスケットのサイズです. 1 個は 4 GiB 未満です.\n"
+      "\n"
+      "問いは端末で尋ねます (y = OK, それ以外 = Cancel). 標準入力が端末でなく\n"
+      "-y も -n もないときは, すべて Cancel と答えます. 標準エラー出力が端末の\n"
+      "ときは進行状況を表示します. Ctrl-C で中止します (書き込んだ分は残ります).\n"
+      "終わりのメッセージは標準出力に (join -o - では標準エラー出力に), それ以外\n"
+      "は標準エラー出力に出ます. LC_ALL, LC_MESSAGES, LANG (最初に設定されて\n"
+      "いるもの) が \"ja\" で始まるとき, メッセージは日本語です.\n"
+      "\n"
+      "終了状態: 0 完了, 1 拒否または失敗, 2 使い方の誤り, 130 中止.");
+}
+
 // The options cut and join share.
-void AddCommon(CLI::App* command, Options* o, const char* file_help,
+void AddCommon(CLI::App* command, Options* o, Lang lang,
                const char* pause_help) {
   command->add_option("-d,--destination", o->destination,
-                      "Folder to write into (default: FILE's own folder)")
+                      Say(lang, "Folder to write into (default: FILE's own "
+                                "folder)",
+                          "書き込むフォルダ (既定: FILE のあるフォルダ)"))
       ->type_name("DIR");
   command->add_flag("-p,--pause", o->pause, pause_help);
   CLI::Option* yes = command->add_flag(
-      "-y,--yes", o->yes, "Answer OK to every question (overwrite, rename)");
-  CLI::Option* no =
-      command->add_flag("-n,--no", o->no, "Answer Cancel to every question");
+      "-y,--yes", o->yes,
+      Say(lang, "Answer OK to every question (overwrite, rename)",
+          "すべての問いに OK と答える (上書き, 名前の変更)"));
+  CLI::Option* no = command->add_flag(
+      "-n,--no", o->no,
+      Say(lang, "Answer Cancel to every question",
+          "すべての問いに Cancel と答える"));
   yes->excludes(no);
-  command->add_option("FILE", o->file, file_help)->required();
+  command->add_flag("-q,--quiet", o->quiet,
+                    Say(lang, "Print neither the progress line nor the "
+                              "closing message",
+                        "進行状況と終わりのメッセージを表示しない"));
+}
+
+Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
+  app->formatter(std::make_shared<pvx::HelpFormatter>(lang));
+  app->option_defaults()->group(Say(lang, "Options", "オプション"));
+  app->set_help_flag("-h,--help", Say(lang, "Print this help and exit",
+                                      "このヘルプを表示して終了する"));
+  app->set_version_flag("--version", std::string("parvex ") + PVX_VERSION,
+                        Say(lang, "Print the version and exit",
+                            "バージョンを表示して終了する"));
+  app->require_subcommand(1);
+  app->footer(MainFooter(lang));
+  const char* commands = Say(lang, "Commands", "コマンド");
+  Commands c;
+
+  c.cut = app->add_subcommand(
+      "cut", Say(lang,
+                 "Cut FILE into BASE.c00, BASE.c01, ... (-x: _sBase.exe, "
+                 "_sBase.c01, ...)",
+                 "FILE を BASE.c00, BASE.c01, ... に分割する (-x: "
+                 "_sBase.exe, _sBase.c01, ...)"));
+  c.cut->group(commands);
+  c.cut->add_option("FILE", o->file,
+                    Say(lang, "The file to cut; - for standard input (with "
+                              "--name)",
+                        "分割するファイル. - で標準入力 (--name と共に)"))
+      ->required();
+  AddCommon(c.cut, o, lang,
+            Say(lang, "Wait for Enter before each piece (to change disks)",
+                "分割ファイルごとに Enter を待つ (ディスクの入れ替え)"));
+  CLI::Option* size = c.cut->add_option(
+      "-s,--size", o->size,
+      Say(lang, "Piece size (default 1.44M); see SIZE below",
+          "分割サイズ (既定 1.44M). 下の SIZE を参照"))
+      ->type_name("SIZE");
+  CLI::Option* pieces = c.cut->add_option_function<std::string>(
+      "--pieces",
+      [o](const std::string& n) {
+        o->pieces = n;
+        o->pieces_given = true;
+      },
+      Say(lang, "Cut into N pieces of equal size, the last one shorter "
+                "(N at most 100)",
+          "同じ大きさの N 個に分割する (最後は短くなる. N は 100 まで)"))
+      ->type_name("N");
+  size->excludes(pieces);
+  c.cut->add_flag("-x,--self-join", o->self_join,
+                  Say(lang, "Make piece 0 a Windows program that rebuilds "
+                            "the file",
+                      "先頭を元のファイルを復元する Windows プログラムにする"));
+  c.cut->add_flag("--no-checksum", o->no_checksum,
+                  Say(lang, "Write no checksum list (STEM.sha256) beside the "
+                            "pieces",
+                      "チェックサムの一覧 (STEM.sha256) を書かない"));
+  c.cut->add_option("--name", o->name,
+                    Say(lang, "The name to record when cutting standard input",
+                        "標準入力を分割するときに記録する名前"))
+      ->type_name("NAME");
+  c.cut->footer(Say(lang,
+                    "SIZE is a number of bytes, optionally followed by K, M, "
+                    "G or KiB, MiB, GiB\n"
+                    "(powers of 1024) or KB, MB, GB (powers of 1000); 1.44M "
+                    "(1457664) and\n"
+                    "1.25M (1250304) are the diskette sizes. A piece is less "
+                    "than 4 GiB and\n"
+                    "holds at least piece 0's head (284 bytes, plus the "
+                    "program with -x).\n"
+                    "\n"
+                    "Examples:\n"
+                    "  parvex cut -s 25MB backup.tar\n"
+                    "  parvex cut --pieces 4 -d /media/usb backup.tar\n"
+                    "  tar c docs | parvex cut - --name docs.tar -s 100M",
+                    "SIZE はバイト数で, 後ろに K, M, G または KiB, MiB, GiB "
+                    "(1024 の累乗),\n"
+                    "KB, MB, GB (1000 の累乗) を付けられます. 1.44M (1457664) "
+                    "と 1.25M (1250304)\n"
+                    "はディスケットのサイズです. 1 個は 4 GiB 未満で, 先頭の "
+                    "284 バイト (-x では\n"
+                    "プログラムも) が入る大きさが必要です.\n"
+                    "\n"
+                    "例:\n"
+                    "  parvex cut -s 25MB backup.tar\n"
+                    "  parvex cut --pieces 4 -d /media/usb backup.tar\n"
+                    "  tar c docs | parvex cut - --name docs.tar -s 100M"));
+
+  c.join = app->add_subcommand(
+      "join", Say(lang,
+                  "Join the set FILE belongs to (any piece, or the name it "
+                  "was cut from)",
+                  "FILE の属する分割ファイルを結合する (どの分割ファイルでも, "
+                  "元の名前でもよい)"));
+  c.join->group(commands);
+  c.join->add_option("FILE", o->file,
+                     Say(lang, "A piece of the set, or the file it was cut "
+                               "from",
+                         "分割ファイルのひとつ, または元のファイルの名前"))
+      ->required();
+  AddCommon(c.join, o, lang,
+            Say(lang, "Wait for Enter before each piece (plain sets; a "
+                      "self-joining set reads all its pieces from one "
+                      "folder)",
+                "分割ファイルごとに Enter を待つ (自己結合形式では"
+                "すべて 1 つのフォルダから読む)"));
+  CLI::Option* output = c.join->add_option(
+      "-o", o->output,
+      Say(lang, "Write the joined file to FILE instead of the name in the "
+                "header; - for standard output",
+          "ヘッダの名前の代わりに FILE に書き込む. - で標準出力"))
+      ->type_name("FILE");
+  output->excludes(c.join->get_option("--destination"));
+  CLI::Option* list = c.join->add_option(
+      "--checksum", o->checksum,
+      Say(lang, "Check the pieces and the result against LIST (default: "
+                "STEM.sha256 beside piece 0, when it is there)",
+          "分割ファイルと結果を LIST で検査する (既定: 先頭の分割ファイルの"
+          "隣の STEM.sha256)"))
+      ->type_name("LIST");
+  c.join->add_flag("--no-verify", o->no_verify,
+                   Say(lang, "Check no checksum list",
+                       "チェックサムの一覧で検査しない"))
+      ->excludes(list);
+  c.join->footer(Say(lang,
+                     "Examples:\n"
+                     "  parvex join backup.c03\n"
+                     "  parvex join -d restored backup.tar\n"
+                     "  parvex join -o - backup.c00 | sha256sum\n"
+                     "  parvex join --no-verify backup.c00",
+                     "例:\n"
+                     "  parvex join backup.c03\n"
+                     "  parvex join -d restored backup.tar\n"
+                     "  parvex join -o - backup.c00 | sha256sum"));
+
+  c.info = app->add_subcommand(
+      "info", Say(lang,
+                  "Describe the set FILE belongs to; exit 0 when it is "
+                  "complete",
+                  "FILE の属する分割ファイルを表示する. そろっていれば"
+                  "終了状態 0"));
+  c.info->group(commands);
+  c.info->add_option("FILE", o->file,
+                     Say(lang, "A piece of the set", "分割ファイルのひとつ"))
+      ->required();
+  c.info->footer(Say(lang, "Example:\n  parvex info backup.c00",
+                     "例:\n  parvex info backup.c00"));
+
+  c.verify = app->add_subcommand(
+      "verify", Say(lang,
+                    "Read every piece of the set FILE belongs to and check it "
+                    "against its checksum list; exit 0 only when all is there "
+                    "and matches",
+                    "FILE の属する分割ファイルをすべて読み, チェックサムの"
+                    "一覧で検査する. すべてそろって一致するときだけ終了状態 0"));
+  c.verify->group(commands);
+  c.verify->add_option("FILE", o->file,
+                       Say(lang, "A piece of the set", "分割ファイルのひとつ"))
+      ->required();
+  c.verify->add_option("--checksum", o->checksum,
+                       Say(lang, "The list to check against (default: "
+                                 "STEM.sha256 beside piece 0)",
+                           "検査に使う一覧 (既定: 先頭の分割ファイルの隣の "
+                           "STEM.sha256)"))
+      ->type_name("LIST");
+  c.verify->add_flag("-q,--quiet", o->quiet,
+                     Say(lang, "Show no progress line",
+                         "進行状況を表示しない"));
+  c.verify->footer(Say(lang,
+                       "Prints ok, missing, short, surplus, damaged or not "
+                       "listed for each piece,\nthen a verdict.\n\n"
+                       "Example:\n  parvex verify backup.c00",
+                       "分割ファイルごとに ok, missing, short, surplus, "
+                       "damaged, not listed を表示し,\n最後に結果を表示します."
+                       "\n\n例:\n  parvex verify backup.c00"));
+  // A command's own --help is made with it, under CLI11's group title.
+  for (CLI::App* command : {c.cut, c.join, c.info, c.verify}) {
+    command->get_help_ptr()->group(Say(lang, "Options", "オプション"));
+  }
+  return c;
+}
+
+// The command named on the command line, or empty.
+std::string CommandOf(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] != '-') return argv[i];
+  }
+  return std::string();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  setlocale(LC_ALL, "");
   CliPlatform platform;
+  const Lang lang = platform.Language();
   Options o;
 
-  CLI::App app{
-      "Parvex cuts a file into numbered pieces of a fixed size and joins "
-      "such a piece set back, byte for byte.",
-      "parvex"};
-  app.set_version_flag("--version", std::string("parvex ") + PVX_VERSION,
-                       "Print the version and exit");
-  app.require_subcommand(1);
-  app.footer(
-      "Questions are asked on the terminal (y = OK, anything else = Cancel);\n"
-      "without a terminal on standard input and without -y or -n, every\n"
-      "question is answered Cancel. Progress is shown on standard error when\n"
-      "it is a terminal; Ctrl-C cancels (what is written so far stays). The\n"
-      "closing message goes to standard output, all else to standard error.\n"
-      "Messages are in Japanese when LC_ALL, LC_MESSAGES or LANG (the first\n"
-      "one set) starts with \"ja\".\n"
-      "\n"
-      "Exit status: 0 done, 1 refused or failed, 2 bad usage, 130 cancelled.");
+  CLI::App app{Say(lang,
+                   "Parvex cuts a file into numbered pieces of a fixed size "
+                   "and joins such a piece set back, byte for byte.",
+                   "Parvex はファイルを決まった大きさの番号付きの分割ファイルに"
+                   "分け, それを元どおりに結合します."),
+               "parvex"};
+  Commands commands = SetUpCommandLine(&app, &o, lang);
 
-  CLI::App* cut = app.add_subcommand(
-      "cut",
-      "Cut FILE into BASE.c00, BASE.c01, ... (-x: _sBase.exe, _sBase.c01, "
-      "...)");
-  AddCommon(cut, &o, "The file to cut",
-            "Wait for Enter before each piece (to change disks)");
-  cut->add_option("-s,--size", o.size,
-                  "Piece size: 1.44M (1457664 bytes, the default), 1.25M "
-                  "(1250304), or bytes with an optional K, M or G (x1024)")
-      ->type_name("SIZE")
-      ->check(CLI::Validator(
-          [](std::string& text) {
-            std::string why;
-            ParseSize(text, &why);
-            return why;
-          },
-          "SIZE"));
-  cut->add_flag("-x,--self-join", o.self_join,
-                "Make piece 0 a Windows program that rebuilds the file");
-
-  CLI::App* join = app.add_subcommand(
-      "join",
-      "Join the set FILE belongs to (any piece, or the name it was cut from)");
-  AddCommon(join, &o, "A piece of the set, or the file it was cut from",
-            "Wait for Enter before each piece (plain sets; a self-joining "
-            "set reads all its pieces from one folder)");
-
-  cut->add_flag("--no-checksum", o.no_checksum,
-                "Write no checksum list (STEM.sha256) beside the pieces");
-  join->add_option("--checksum", o.checksum,
-                   "Check the pieces and the result against this list "
-                   "(default: STEM.sha256 beside piece 0, if there)")
-      ->type_name("LIST");
-  join->add_flag("--no-verify", o.no_verify,
-                 "Check no checksum list")
-      ->excludes(join->get_option("--checksum"));
-
-  CLI::App* verify = app.add_subcommand(
-      "verify",
-      "Read every piece of the set FILE belongs to and check it against its "
-      "checksum list; exit 0 only when all is there and matches");
-  verify->add_option("FILE", o.file, "A piece of the set")->required();
-  verify->add_option("--checksum", o.checksum,
-                     "The list to check against (default: STEM.sha256 "
-                     "beside piece 0)")
-      ->type_name("LIST");
-  verify->add_flag("-q,--quiet", o.quiet, "Show no progress line");
-
-  CLI::App* info = app.add_subcommand(
-      "info",
-      "Describe the set FILE belongs to; exit 0 when it is complete");
-  info->add_option("FILE", o.file, "A piece of the set")->required();
-
+  const std::string command = CommandOf(argc, argv);
+  bool known = command.empty();
+  for (const char* name : kCommandNames) known = known || command == name;
+  if (!known) {
+    return UsageError(platform,
+                      Say(lang, "unknown command '", "不明なコマンドです: '") +
+                          command + Say(lang, "'; the commands are ",
+                                        "'. コマンドは次のとおりです: ") +
+                          CommandList(),
+                      "");
+  }
   try {
     app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
+  } catch (const CLI::Success& e) {
     return app.exit(e) == 0 ? kExitDone : kExitUsage;
+  } catch (const CLI::ParseError& e) {
+    return UsageError(platform, ParseErrorText(lang, e), command);
   }
 
   platform.SetAnswers(o.yes  ? pvx::Answers::kYes
                       : o.no ? pvx::Answers::kNo
                              : pvx::Answers::kAsk);
-  if (cut->parsed()) return Cut(platform, o);
-  if (join->parsed()) return Join(platform, o);
-  if (verify->parsed()) {
-    CliPlatform::CatchInterrupt();
-    return Flushed(platform,
-                   pvx::VerifySet(platform, o.file, o.checksum, o.quiet));
-  }
-  return Flushed(platform, pvx::ShowInfo(platform, o.file.c_str()));
+  platform.SetQuiet(o.quiet);
+  if (commands.cut->parsed()) return RunCut(platform, o);
+  if (commands.join->parsed()) return RunJoin(platform, o);
+  if (commands.verify->parsed()) return RunVerify(platform, o);
+  return RunInfo(platform, o);
 }

@@ -29,6 +29,11 @@ std::string Grouped(uint64_t n) {
   return out;
 }
 
+// "byte" or "bytes" after a count of n; Japanese has the one word.
+const char* Bytes(Lang lang, uint64_t n) {
+  return lang == Lang::kJapanese ? "バイト" : n == 1 ? "byte" : "bytes";
+}
+
 std::string Message(Lang lang, Msg id, const char* arg) {
   char text[2048];
   Format(text, sizeof text, Text(lang, id), arg);
@@ -277,9 +282,10 @@ std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s) {
       case SurveyPiece::kLong: {
         char text[2 * kPathCap];
         snprintf(text, sizeof text,
-                 Say(lang, "%s: %s bytes, where the set needs %s (%s)",
-                     "%s: %s バイトです (必要なのは %s バイト, %s)"),
+                 Say(lang, "%s: %s %s, where the set needs %s (%s)",
+                     "%s: %s %sです (必要なのは %s バイト, %s)"),
                  piece.path.c_str(), Grouped(piece.length).c_str(),
+                 Bytes(lang, piece.length),
                  Grouped(piece.expected).c_str(),
                  piece.status == SurveyPiece::kShort
                      ? Say(lang, "short", "短すぎます")
@@ -311,17 +317,18 @@ int ShowInfo(CliPlatform& p, const char* file) {
   }
 
   if (s.set.self_joining) {
-    printf(Say(lang, "%s: self-joining piece set (stub program of %s bytes)\n",
-               "%s: 自己結合形式の分割ファイル (スタブ %s バイト)\n"),
-           piece0_name, Grouped(s.image).c_str());
+    printf(Say(lang, "%s: self-joining piece set (stub program of %s %s)\n",
+               "%s: 自己結合形式の分割ファイル (スタブ %s %s)\n"),
+           piece0_name, Grouped(s.image).c_str(), Bytes(lang, s.image));
   } else {
     printf(Say(lang, "%s: piece set\n", "%s: 分割ファイル\n"), piece0_name);
   }
   if (!s.output.empty())
     printf(Say(lang, "  source file: %s\n", "  元のファイル: %s\n"),
            s.output.c_str());
-  printf(Say(lang, "  source size: %s bytes\n", "  元のサイズ: %s バイト\n"),
-         Grouped(s.header.source_size).c_str());
+  printf(Say(lang, "  source size: %s %s\n", "  元のサイズ: %s %s\n"),
+         Grouped(s.header.source_size).c_str(),
+         Bytes(lang, s.header.source_size));
   if (s.header.header_size != kHeaderSize) {
     printf(Say(lang, "  header size: %u (not %u)\n",
                "  ヘッダサイズ: %u (%u ではありません)\n"),
@@ -339,7 +346,6 @@ int ShowInfo(CliPlatform& p, const char* file) {
     printf("%s", Say(lang, "  checksum list: none\n",
                      "  チェックサムの一覧: ありません\n"));
 
-  const char* bytes = Say(lang, "bytes", "バイト");
   printf(Say(lang, "  pieces:\n", "  分割ファイル:\n"));
   auto show = [&](const SurveyPiece& piece, bool first) {
     std::string name = Printed(piece.name);
@@ -371,29 +377,34 @@ int ShowInfo(CliPlatform& p, const char* file) {
                    ? Say(lang, "short: the set needs ", "短すぎます: 必要なのは ")
                    : Say(lang, "too long: the set needs ",
                          "長すぎます: 必要なのは "));
-      if (piece.expected != 0) note += Grouped(piece.expected) + " " + bytes;
+      if (piece.expected != 0)
+        note += Grouped(piece.expected) + " " + Bytes(lang, piece.expected);
     }
     printf("    %-20s %15s %s%s\n", name.c_str(), Grouped(piece.length).c_str(),
-           bytes, note.c_str());
+           Bytes(lang, piece.length), note.c_str());
   };
   for (size_t k = 0; k < s.pieces.size(); ++k) show(s.pieces[k], k == 0);
   for (const SurveyPiece& piece : s.beyond) show(piece, false);
 
   const uint64_t source = s.header.source_size;
   if (s.Joinable()) {
-    printf(Say(lang, "complete: %zu pieces hold all %s bytes.\n",
-               "完全です: %zu 個のファイルに %s バイトすべてがあります.\n"),
-           s.pieces.size(), Grouped(source).c_str());
+    printf(lang == Lang::kJapanese
+               ? "完全です: %zu 個のファイルに %s バイトすべてがあります.\n"
+           : s.pieces.size() == 1 ? "complete: %zu piece holds all %s %s.\n"
+                                  : "complete: %zu pieces hold all %s %s.\n",
+           s.pieces.size(), Grouped(source).c_str(), Bytes(lang, source));
   } else if (s.data < source) {
-    printf(Say(lang, "incomplete: %s of %s bytes are missing.\n",
-               "不完全です: %s / %s バイトが足りません.\n"),
-           Grouped(source - s.data).c_str(), Grouped(source).c_str());
+    printf(lang == Lang::kJapanese ? "不完全です: %s / %s %sが足りません.\n"
+           : source - s.data == 1     ? "incomplete: %s of %s %s is missing.\n"
+                                      : "incomplete: %s of %s %s are missing.\n",
+           Grouped(source - s.data).c_str(), Grouped(source).c_str(),
+           Bytes(lang, source));
   } else if (s.data > source) {
     printf(Say(lang,
-               "inconsistent: the pieces hold %s bytes more than the source "
+               "inconsistent: the pieces hold %s %s more than the source "
                "size.\n",
-               "不整合です: 元のサイズより %s バイト多くあります.\n"),
-           Grouped(s.data - source).c_str());
+               "不整合です: 元のサイズより %s %s多くあります.\n"),
+           Grouped(s.data - source).c_str(), Bytes(lang, s.data - source));
   } else {
     printf(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
            s.HeaderSound() ? Say(lang, "the pieces do not have the lengths the "

@@ -25,6 +25,7 @@ struct FileTag {
   bool replace = false;   // the user agreed to replace what is at final
   bool writing = false;
   bool reserved = false;  // room reserved past what was written
+  bool stream = false;    // standard output: written as it stands
 };
 
 namespace {
@@ -190,6 +191,7 @@ FileHandle PosixPlatform::OpenWrite(const char* path, FileHandle like,
 }
 
 bool PosixPlatform::Truncate(FileHandle f, Failure* why) {
+  if (Tag(f)->stream) return true;
   // An empty file is left alone: ext4 treats any truncate as "replacing the
   // contents" and flushes the whole file at close, which triples the time
   // of a join into a new file.
@@ -208,8 +210,8 @@ bool PosixPlatform::Reserve(FileHandle f, uint64_t length, Failure* why) {
   // Knowing the length lets the file system lay the file out in one go (a
   // join then takes about 0.6 of the time without), and a disk too small is
   // known before any data is written.
-  if (length == 0) return true;
   FileTag* t = Tag(f);
+  if (length == 0 || t->stream) return true;
   int r;
   do {
     r = fallocate(t->fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length));
@@ -356,6 +358,20 @@ void PosixPlatform::Close(FileHandle f) {
   }
   close(t->fd);
   delete t;
+}
+
+FileHandle PosixPlatform::OpenStandardOutput(Failure* why) {
+  const char* name =
+      Language() == Lang::kJapanese ? "標準出力" : "standard output";
+  int fd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (fd < 0) {
+    Describe(why, name, errno);
+    return nullptr;
+  }
+  FileTag* t = new FileTag(fd, name);
+  t->writing = true;
+  t->stream = true;
+  return Handle(t);
 }
 
 std::vector<std::string> PosixPlatform::TakeKept() {

@@ -65,6 +65,11 @@ class PosixPlatform : public Platform {
   // last call: where partial output was kept.
   std::vector<std::string> TakeKept();
 
+  // Standard output (a duplicate of descriptor 1) as a handle to write to:
+  // written from where it stands, never emptied, reserved or renamed; null
+  // + *why when it cannot be duplicated.
+  FileHandle OpenStandardOutput(Failure* why);
+
   // The path a handle was opened with, for messages.
   static const char* PathOf(FileHandle f);
 

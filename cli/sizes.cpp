@@ -1,0 +1,99 @@
+#include "cli/sizes.h"
+
+#include "cli/cli_platform.h"
+#include "format/piece_format.h"
+
+namespace pvx {
+
+SizeError ParseSize(const std::string& text, uint32_t* bytes) {
+  if (text == "1.44M" || text == "1.44m") {
+    *bytes = kSize144;
+    return SizeError::kNone;
+  }
+  if (text == "1.25M" || text == "1.25m") {
+    *bytes = kSize125;
+    return SizeError::kNone;
+  }
+  size_t i = 0;
+  uint64_t value = 0;
+  bool overflow = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (!overflow) value = value * 10 + static_cast<uint64_t>(text[i] - '0');
+    if (value > UINT32_MAX) overflow = true;  // later digits only add
+  }
+  if (i == 0) return SizeError::kMalformed;
+
+  int power = 0;
+  if (i < text.size()) {
+    switch (text[i]) {
+      case 'K': case 'k': power = 1; break;
+      case 'M': case 'm': power = 2; break;
+      case 'G': case 'g': power = 3; break;
+      default: return SizeError::kMalformed;
+    }
+    const std::string unit = text.substr(i + 1);
+    uint64_t base;
+    if (unit.empty() || unit == "iB") {
+      base = 1024;
+    } else if (unit == "B") {
+      base = 1000;
+    } else {
+      return SizeError::kMalformed;
+    }
+    for (int k = 0; k < power && !overflow; ++k) {
+      value *= base;
+      if (value > UINT32_MAX) overflow = true;
+    }
+  }
+  if (overflow) return SizeError::kTooLarge;
+  *bytes = static_cast<uint32_t>(value);
+  return SizeError::kNone;
+}
+
+std::string SizeErrorText(Lang lang, SizeError error, const std::string& text) {
+  if (error == SizeError::kTooLarge) {
+    return std::string(Say(lang, "parvex: size too large: '",
+                           "parvex: サイズが大きすぎます: '")) +
+           text +
+           Say(lang,
+               "'; a piece holds at most 4294967295 bytes (less than 4 GiB)",
+               "'. 1 個の分割ファイルは最大 4294967295 バイト (4 GiB 未満) "
+               "です");
+  }
+  return std::string(Say(lang, "parvex: invalid size: '",
+                         "parvex: サイズが正しくありません: '")) +
+         text +
+         Say(lang,
+             "'; SIZE is a number of bytes, optionally followed by K, M, G "
+             "or KiB, MiB, GiB (powers of 1024) or KB, MB, GB (powers of "
+             "1000); 1.44M (1457664) and 1.25M (1250304) are the diskette "
+             "sizes",
+             "'. SIZE はバイト数で, 後ろに K, M, G または KiB, MiB, GiB "
+             "(1024 の累乗), KB, MB, GB (1000 の累乗) を付けられます. 1.44M "
+             "(1457664) と 1.25M (1250304) はディスケットのサイズです");
+}
+
+bool ParsePieceCount(const std::string& text, uint32_t* n) {
+  if (text.empty() || text.size() > 9) return false;
+  uint32_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint32_t>(c - '0');
+  }
+  *n = value;
+  return true;
+}
+
+uint32_t PieceSizeFor(uint64_t source, uint32_t head, uint32_t n) {
+  if (n == 0) return 0;
+  const uint64_t total = source + head;
+  // Fewer pieces as the size grows: the smallest size giving at most n is
+  // the only candidate for exactly n.
+  uint64_t size = (total + n - 1) / n;
+  if (size < head) size = head;
+  if (size == 0 || size > UINT32_MAX) return 0;
+  if ((total + size - 1) / size != n) return 0;
+  return static_cast<uint32_t>(size);
+}
+
+}  // namespace pvx

@@ -1,0 +1,337 @@
+#include "cli/stream_cut.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "format/engine_util.h"
+#include "format/engines.h"
+#include "format/messages.h"
+#include "format/piece_format.h"
+#include "format/text.h"
+#include "progress/percent.h"
+
+namespace pvx {
+namespace {
+
+// Piece k's name, as a cut of a file names it.
+bool NamePiece(std::string* out, const std::string& base, int k,
+               bool self_join) {
+  char name[kPathCap];
+  bool ok = k == 0 && self_join
+                ? Format(name, sizeof name, "%s.exe", base.c_str())
+                : PieceName(name, sizeof name, base.c_str(), k);
+  *out = name;
+  return ok;
+}
+
+// Reads up to n bytes; *got 0 at the end. A Ctrl-C while waiting returns
+// with *got 0 and *interrupted set.
+bool ReadStream(int fd, uint8_t* buf, uint32_t n, uint32_t* got,
+                bool* interrupted, int* err) {
+  for (;;) {
+    ssize_t r = read(fd, buf, n);
+    if (r >= 0) {
+      *got = static_cast<uint32_t>(r);
+      return true;
+    }
+    if (errno == EINTR) {
+      *got = 0;
+      *interrupted = true;
+      return true;
+    }
+    *err = errno;
+    return false;
+  }
+}
+
+class StreamCut {
+ public:
+  StreamCut(CliPlatform& p, const std::string& folder, Failure* io)
+      : p_(p), scope_(p), folder_(folder), io_(io) {}
+
+  int Run(int fd, const std::string& name, uint32_t piece_size,
+          bool self_join);
+
+ private:
+  // Opens piece k (committing the one before it, unless that is piece 0).
+  bool OpenPiece(int k);
+  // Gives piece k (not 0), the one open, its name.
+  bool CommitPiece(int k);
+  // The pieces that stand complete under their names, for a failure.
+  void TellWritten();
+
+  // Piece 0 as it stands on disk, read back.
+  bool HashPieceZero(const std::string& path, Sha256* d);
+
+ public:
+  StreamDigests* digests_ = nullptr;
+
+ private:
+  CliPlatform& p_;
+  EngineScope scope_;  // output: piece 0; piece: the piece after it
+  std::string folder_;
+  Failure* io_;
+  std::string base_;
+  bool self_join_ = false;
+  int committed_first_ = -1;  // committed pieces: first .. last
+  int committed_last_ = -1;
+  std::string current_;       // the name of the piece being written
+};
+
+bool StreamCut::CommitPiece(int k) {
+  if (!scope_.piece) return true;  // done already
+  if (!p_.Commit(scope_.piece, io_)) return false;
+  p_.Close(scope_.piece);
+  scope_.piece = nullptr;
+  if (committed_first_ < 0) committed_first_ = k;
+  committed_last_ = k;
+  return true;
+}
+
+bool StreamCut::OpenPiece(int k) {
+  if (k >= 2 && !CommitPiece(k - 1)) return false;  // k - 1 is complete
+  std::string name;
+  if (!NamePiece(&name, base_, k, self_join_)) {
+    Blame(io_, p_, kMsgPathTooLong, base_.c_str());
+    return false;
+  }
+  const std::string path = folder_ + name;
+  current_ = name;
+  bool replace = false;
+  if (p_.Exists(path.c_str())) {
+    if (!AskReplace(p_, path.c_str(), kMsgOverwrite, name.c_str())) {
+      *io_->text = 0;
+      return false;
+    }
+    replace = true;
+  }
+  FileHandle f = p_.OpenWrite(path.c_str(), nullptr, replace, io_);
+  if (!f) return false;
+  (k == 0 ? scope_.output : scope_.piece) = f;
+  return p_.Truncate(f, io_);
+}
+
+bool StreamCut::HashPieceZero(const std::string& path, Sha256* d) {
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    Format(io_->text, sizeof io_->text, "%s: %s", path.c_str(), strerror(errno));
+    return false;
+  }
+  Digest digest;
+  std::vector<uint8_t> buf(p_.ChunkSize());
+  for (;;) {
+    ssize_t r = read(fd, buf.data(), buf.size());
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      Format(io_->text, sizeof io_->text, "%s: %s", path.c_str(),
+             strerror(errno));
+      close(fd);
+      return false;
+    }
+    if (r == 0) break;
+    digest.Update(buf.data(), static_cast<size_t>(r));
+  }
+  close(fd);
+  *d = digest.Final();
+  return true;
+}
+
+void StreamCut::TellWritten() {
+  if (committed_first_ < 0) return;
+  std::string first, last;
+  NamePiece(&first, base_, committed_first_, self_join_);
+  NamePiece(&last, base_, committed_last_, self_join_);
+  std::string text =
+      Say(p_.Language(), "pieces written so far: ", "書き込んだ分割ファイル: ") +
+      folder_ + first;
+  if (committed_last_ > committed_first_) text += " .. " + folder_ + last;
+  p_.Notify(text.c_str());
+}
+
+int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
+                   bool self_join) {
+  Lang lang = p_.Language();
+  self_join_ = self_join;
+  // The checks a cut of a file makes on its name, before anything is made.
+  if (name.find('/') != std::string::npos || !IsSafeFileName(name.c_str())) {
+    char shown[kNameCap];
+    Printable(name.c_str(), shown, sizeof shown);
+    Tell(p_, kMsgNameNotStorable, shown);
+    return kFailed;
+  }
+  char header_name[kPathCap];
+  if (!p_.ToHeaderName(name.c_str(), header_name, sizeof header_name)) {
+    Tell(p_, kMsgNameNotCp932, name.c_str());
+    return kFailed;
+  }
+  if (StrLen(header_name) >= kHeaderNameCap) {
+    Tell(p_, kMsgPathTooLong, name.c_str());
+    return kFailed;
+  }
+  PathParts parts;
+  if (!SplitPath(name.c_str(), &parts)) {
+    Tell(p_, kMsgPathTooLong, name.c_str());
+    return kFailed;
+  }
+  base_ = parts.base;
+  const uint8_t* stub = nullptr;
+  uint32_t stub_length = 0;
+  if (self_join) {
+    uint32_t resource_length = 0;
+    if (!p_.StubImage(&stub, &resource_length) ||
+        (stub_length = StubImageSize(stub, resource_length)) == 0 ||
+        stub_length > resource_length) {
+      Tell(p_, kMsgFailFindResource);
+      return kFailed;
+    }
+    char joined[kPathCap];
+    if (!SelfJoinBase(joined, sizeof joined, base_.c_str())) {
+      Tell(p_, kMsgPathTooLong, base_.c_str());
+      return kFailed;
+    }
+    base_ = joined;
+  }
+  const uint64_t head = uint64_t{stub_length} + kHeaderSize;
+  if (piece_size < head) {
+    Tell(p_, kMsgPieceSizeTooSmall, piece_size, static_cast<uint32_t>(head));
+    return kFailed;
+  }
+  if (!folder_.empty()) CreateFolderChain(p_, folder_.c_str());
+  if (!scope_.ShowProgress()) return kFailed;
+
+  char text[kPathCap + 64];
+  char kb[32];
+  const uint32_t chunk = p_.ChunkSize();
+  uint8_t* buffer = p_.ChunkBuffer();
+  Digest source;         // of what arrived, for the checksum list
+  uint64_t total = 0;    // source bytes that arrived
+  uint64_t in_piece = 0; // bytes in the piece being written
+  int k = -1;            // the piece being written
+  for (;;) {
+    uint32_t got = 0;
+    bool interrupted = false;
+    int err = 0;
+    if (!ReadStream(fd, buffer, chunk, &got, &interrupted, &err)) {
+      Format(io_->text, sizeof io_->text, "%s: %s",
+             Say(lang, "standard input", "標準入力"), strerror(err));
+      TellWritten();
+      return kIoFailure;
+    }
+    const bool cancelled = p_.ProgressCheckCancel();
+    if (cancelled) {
+      TellWritten();
+      return kFailed;
+    }
+    if (interrupted) continue;  // another signal
+    if (got == 0) break;
+    // What fits below 4 GiB is written; the byte past it ends the cut.
+    const bool too_large = total + got > 0xFFFFFFFFu;
+    if (too_large) got = static_cast<uint32_t>(0xFFFFFFFFu - total);
+    total += got;
+    if (digests_ && digests_->wanted) source.Update(buffer, got);
+    const uint8_t* data = buffer;
+    while (got != 0) {
+      if (k < 0 || in_piece == piece_size) {
+        ++k;
+        if (k >= kMaxPieces) {
+          Tell(p_, kMsgTooManyPieces);
+          TellWritten();
+          return kFailed;
+        }
+        if (!OpenPiece(k)) {
+          TellWritten();
+          return *io_->text ? kIoFailure : kFailed;
+        }
+        FileHandle f = k == 0 ? scope_.output : scope_.piece;
+        if (!p_.Reserve(f, piece_size, io_)) {
+          TellWritten();
+          return kIoFailure;
+        }
+        KilobyteText(piece_size, kb, sizeof kb);
+        Format(text, sizeof text, Text(lang, kMsgCutCaption), current_.c_str(),
+               kb);
+        p_.ProgressLabel(text);
+        in_piece = 0;
+        if (k == 0) {
+          // The size is not known yet: 0 until the input ends.
+          if ((self_join && !p_.Write(f, stub, stub_length, io_)) ||
+              !WritePieceHeader(p_, f, header_name, 0, io_)) {
+            TellWritten();
+            return kIoFailure;
+          }
+          in_piece = head;
+        }
+      }
+      uint64_t room = piece_size - in_piece;
+      uint32_t n = got < room ? got : static_cast<uint32_t>(room);
+      if (!p_.Write(k == 0 ? scope_.output : scope_.piece, data, n, io_)) {
+        TellWritten();
+        return kIoFailure;
+      }
+      data += n;
+      got -= n;
+      in_piece += n;
+      // A full piece after piece 0 takes its name at once, unless the
+      // input may still turn out too short to be cut at all.
+      if (k >= 1 && in_piece == piece_size && total > piece_size &&
+          !CommitPiece(k)) {
+        TellWritten();
+        return kIoFailure;
+      }
+    }
+    if (too_large) {
+      Tell(p_, kMsgTooLarge, Say(lang, "standard input", "標準入力"));
+      TellWritten();
+      return kFailed;
+    }
+    KilobyteText(static_cast<uint32_t>(total), kb, sizeof kb);
+    Format(text, sizeof text, Text(lang, kMsgCutCaption), name.c_str(), kb);
+    p_.ProgressCaption(text);
+    p_.ProgressPos(static_cast<int>(in_piece * kRangeHigh / piece_size));
+  }
+
+  KilobyteText(static_cast<uint32_t>(total), kb, sizeof kb);
+  if (total <= piece_size) {
+    // A file this long is not cut: nothing stays.
+    for (FileHandle f : {scope_.output, scope_.piece})
+      if (f) p_.Truncate(f, io_);
+    Tell(p_, kMsgNoNeedToSplit, name.c_str(), kb);
+    return kFailed;
+  }
+  // Piece 0 gets its size, then the last piece and piece 0 their names.
+  if (!p_.Seek(scope_.output, stub_length, io_) ||
+      !WritePieceHeader(p_, scope_.output, header_name,
+                        static_cast<uint32_t>(total), io_) ||
+      !CommitPiece(k) || !p_.Commit(scope_.output, io_)) {
+    TellWritten();
+    return kIoFailure;
+  }
+  if (digests_ && digests_->wanted) {
+    digests_->source = source.Final();
+    digests_->piece0 = PosixPlatform::PathOf(scope_.output);
+    if (!HashPieceZero(digests_->piece0, &digests_->piece0_digest)) {
+      TellWritten();
+      return kIoFailure;
+    }
+  }
+  Format(text, sizeof text, Text(lang, kMsgCutDone), name.c_str(), k + 1);
+  FinishAndWait(p_, text, true);
+  return kDone;
+}
+
+}  // namespace
+
+int CutStream(CliPlatform& p, int fd, const std::string& name,
+              uint32_t piece_size, const std::string& folder, bool self_join,
+              StreamDigests* digests, Failure* io) {
+  io->text[0] = 0;
+  StreamCut cut(p, folder, io);
+  cut.digests_ = digests;
+  return cut.Run(fd, name, piece_size, self_join);
+}
+
+}  // namespace pvx
