@@ -89,7 +89,7 @@ bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,
     Tell(p, kMsgPathTooLong, local);
     return false;
   }
-  if (!IsSafeFileName(out)) {
+  if (!IsSafeFileName(out) || !p.AcceptsName(out)) {
     char shown[kNameCap];
     Printable(out, shown, sizeof shown);
     Tell(p, kMsgUnsafeName, piece, shown);

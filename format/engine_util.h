@@ -58,8 +58,8 @@ CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
 
 // The output name a header asks for: FileName in the local encoding, after
 // prefix when NameIsWhole is 0. Tells the user and returns false when the
-// name is not valid or not a plain file name. piece names the piece in the
-// message.
+// name is not valid, not a plain file name, or one the platform would not
+// keep as it is (AcceptsName). piece names the piece in the message.
 bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,
                   const char* piece, char* out, size_t cap);
 

@@ -184,6 +184,30 @@ TEST_F(Join, HeaderNamesThatLeaveTheFolderAreRefused) {
   EXPECT_FALSE(Exists(dir / "evil"));
 }
 
+TEST_F(Join, NamesThePlatformWouldNotKeepAreRefusedBeforeAnyQuestion) {
+  // With the Windows rules: devices and names Windows trims. A name that
+  // exists is refused before the overwrite question, and nothing is created.
+  WriteFile(dir / "report.c01", Pattern(3));
+  for (const char* bad : {"NUL", "con.txt", "COM1.log", "report.c01."}) {
+    FakePlatform q;
+    q.windows_names = true;
+    MakeSet(dir.path(), "r", Pattern(10), 1000, bad, 10);
+    EXPECT_EQ(JoinFile(q, (dir / "r.c00").c_str(), "", false, &io), kFailed)
+        << bad;
+    EXPECT_EQ(q.Notices(), (std::vector<std::string>{
+                               std::string("r.c00: ヘッダのファイル名 \"") +
+                               bad + "\" は使えません."}));
+    EXPECT_TRUE(q.Questions().empty()) << bad;
+    EXPECT_EQ(test::List(dir.path()),
+              (std::vector<std::string>{"r.c00", "report.c01"}));
+  }
+  EXPECT_EQ(ReadFile(dir / "report.c01"), Pattern(3));
+  // Where the platform keeps such names, they are plain names.
+  MakeSet(dir.path(), "r", Pattern(10), 1000, "con.txt", 10);
+  ASSERT_EQ(Run(dir / "r.c00", dir / "o/"), kDone);
+  EXPECT_EQ(ReadFile(dir / "o/con.txt"), Pattern(10));
+}
+
 TEST_F(Join, ANameNotWholeCannotClimbOutEither) {
   MakeSet(dir.path(), "r", Pattern(10), 1000, "/../../x", 10, 284, 0);
   EXPECT_EQ(Run(dir / "r.c00", dir / "o/"), kFailed);
