@@ -27,12 +27,13 @@ join_set() {
   drive clickbutton "$M" '&Concatinate' || fail "&Concatinate not pressable"
 }
 
-# refused TEXT: the refusal TEXT, OK, the dialog back for another try, then
-# E&xit ends the program.
+# refused TEXT [SHOT]: the refusal TEXT (a screenshot SHOT of it), OK, the
+# dialog back for another try, then E&xit ends the program.
 refused() {
   local got
   got=$(drive msgbox "$B") || fail "no message box (expected: $1)"
   assert_eq "$1"$'\n[OK]' "$got" "message box"
+  [ -n "${2:-}" ] && screenshot "$2" >/dev/null
   drive clickbutton "$B" OK || fail "cannot acknowledge the refusal"
   drive until 1 iswindowenabled "$M" >/dev/null || fail "dialog not back after the refusal"
   drive clickbutton "$M" 'E&xit' || fail "E&xit not pressable"
@@ -49,8 +50,8 @@ for name in _sEvil.c01 _sEvil.c02 _SEVIL.C01 _sEvil.exe; do
   assert_eq "$name はすでに存在します.上書きしますか?"$'\n'"[OK] [$CANCEL]" "$got" \
     "overwrite question"
   drive clickbutton "$B" OK || fail "cannot answer OK"
-  [ "$name" = _sEvil.c01 ] && screenshot stub-refused-own-piece >/dev/null
-  refused "$(winpath "$SET")\\$name: 処理中の入力ファイルです. 上書きできません."
+  refused "$(winpath "$SET")\\$name: 処理中の入力ファイルです. 上書きできません." \
+    "refused-$name"
   assert_eq "$before" "$(fingerprint "$SET")" "the set after a join naming $name"
 done
 
@@ -61,8 +62,7 @@ for name in NUL con.txt COM1.log report.c01. _sEvil.c01. 'Aux .log'; do
   self_set "$SET" $BYTES $PIECE "$name"
   before=$(fingerprint "$SET")
   join_set
-  [ "$name" = NUL ] && screenshot stub-refused-device-name >/dev/null
-  refused "_sEvil.exe: ヘッダのファイル名 \"$name\" は使えません."
+  refused "_sEvil.exe: ヘッダのファイル名 \"$name\" は使えません." "refused-$name"
   assert_eq "$before" "$(fingerprint "$SET")" "the set after a join naming $name"
 done
 echo PASS

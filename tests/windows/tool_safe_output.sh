@@ -20,9 +20,11 @@ join_set() {
   drive click "$T" 40002 || fail "Concatinate not pressable"
 }
 
-# refused TEXT: the refusal TEXT, OK, the dialog back, and the program ended.
+# refused TEXT [SHOT]: the refusal TEXT (a screenshot SHOT of it), OK, the
+# dialog back, and the program ended.
 refused() {
   expect_msgbox Parvex "$1" '[OK]'
+  [ -n "${2:-}" ] && screenshot "$2" >/dev/null
   answer Parvex OK
   drive until 1 iswindowenabled "$T" >/dev/null || fail "dialog not back after the refusal"
   end_tool
@@ -36,9 +38,9 @@ for name in report.c01 report.c02 REPORT.C01 report.c00; do
   join_set
   expect_msgbox Parvex "$name はすでに存在します."$'\n上書きしますか?' "[OK] [$CANCEL]"
   answer Parvex OK
-  [ "$name" = report.c01 ] && screenshot refused-own-piece >/dev/null
   # Windows names are case-blind: the refusal names the path as the header has it.
-  refused "$(winpath "$SET")\\$name: 処理中の入力ファイルです. 上書きできません."
+  refused "$(winpath "$SET")\\$name: 処理中の入力ファイルです. 上書きできません." \
+    "refused-$name"
   assert_eq "$before" "$(fingerprint "$SET")" "the set after a join naming $name"
 done
 
@@ -60,8 +62,7 @@ for name in NUL con.txt COM1.log report.c01. 'nul .txt' lpt3; do
   plain_set "$SET" $BYTES $PIECE "$name"
   before=$(fingerprint "$SET")
   join_set
-  [ "$name" = NUL ] && screenshot refused-device-name >/dev/null
-  refused "report.c00: ヘッダのファイル名 \"$name\" は使えません."
+  refused "report.c00: ヘッダのファイル名 \"$name\" は使えません." "refused-$name"
   assert_eq "$before" "$(fingerprint "$SET")" "the set after a join naming $name"
 done
 
