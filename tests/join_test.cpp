@@ -260,6 +260,20 @@ TEST_F(Join, NeverEmptiesOneOfItsOwnPieces) {
   EXPECT_EQ(p.Notices().size(), 2u);
 }
 
+TEST_F(Join, APieceAfterAGapIsStillAnInput) {
+  // r.c01 is missing; the header names r.c02. Refused before anything is
+  // created, not only once the join has run into the gap.
+  MakeSet(dir.path(), "r", Pattern(3000), 1000, "r.c02", 3000);
+  std::remove((dir / "r.c01").c_str());
+  Bytes c02 = ReadFile(dir / "r.c02");
+  EXPECT_EQ(Run(dir / "r.c00"), kFailed);
+  EXPECT_EQ(p.Notices(), (std::vector<std::string>{
+                             dir / "r.c02" + ": 処理中の入力ファイルです. 上書きできません."}));
+  EXPECT_EQ(ReadFile(dir / "r.c02"), c02);
+  EXPECT_EQ(test::List(dir.path()),
+            (std::vector<std::string>{"r.c00", "r.c02", "r.c03"}));
+}
+
 TEST_F(Join, ShiftJisNamesRoundTripIncludingTrailByte5C) {
   // 表 is 0x95 0x5C and ソ is 0x83 0x5C in code page 932.
   const std::string name = "表ソ.txt";
