@@ -89,7 +89,7 @@ bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,
     Tell(p, kMsgPathTooLong, local);
     return false;
   }
-  if (!IsSafeFileName(out)) {
+  if (!IsSafeFileName(out) || !p.AcceptsName(out)) {
     char shown[kNameCap];
     Printable(out, shown, sizeof shown);
     Tell(p, kMsgUnsafeName, piece, shown);
@@ -115,12 +115,17 @@ bool IsInput(Platform& p, const char* path, FileHandle first,
   Failure why;
   char name[kNameCap];
   char piece_path[kPathCap];
+  // Every piece name a complete set can have, missing ones skipped (a set
+  // with a gap must not lose the pieces after it), then any further ones.
   for (int k = first_k;; ++k) {
     if (!PieceName(name, sizeof name, base, k) ||
         !StrCopy(piece_path, sizeof piece_path, folder) ||
-        !StrAppend(piece_path, sizeof piece_path, name) ||
-        !p.Exists(piece_path))
+        !StrAppend(piece_path, sizeof piece_path, name))
       return false;
+    if (!p.Exists(piece_path)) {
+      if (k >= kMaxPieces) return false;
+      continue;
+    }
     FileHandle piece = p.OpenRead(piece_path, &why);
     bool same = piece && p.IsFileAt(piece, path);
     p.Close(piece);

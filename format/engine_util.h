@@ -58,8 +58,8 @@ CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
 
 // The output name a header asks for: FileName in the local encoding, after
 // prefix when NameIsWhole is 0. Tells the user and returns false when the
-// name is not valid or not a plain file name. piece names the piece in the
-// message.
+// name is not valid, not a plain file name, or one the platform would not
+// keep as it is (AcceptsName). piece names the piece in the message.
 bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,
                   const char* piece, char* out, size_t cap);
 
@@ -73,7 +73,8 @@ bool AskReplace(Platform& p, const char* path, int id, const char* name);
 
 // True when path names one of the files being read: first (the open piece
 // or the stub's own file), or any existing piece folder + "<base>.cNN" from
-// piece first_k on. Decided before anything is created or emptied.
+// piece first_k on (all of them up to c99, gaps or not). Decided before
+// anything is created or emptied.
 bool IsInput(Platform& p, const char* path, FileHandle first,
              const char* folder, const char* base, int first_k);
 

@@ -88,6 +88,13 @@ bool SelfJoinBase(char* out, size_t cap, const char* base);
 // "..", and free of "\", "/", ":" and control characters.
 bool IsSafeFileName(const char* name);
 
+// True when Windows would not create a file of exactly this name: a device
+// name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-COM9, LPT0-LPT9, COM and
+// LPT with a superscript 1, 2 or 3), in any case, alone or before a dot,
+// blanks before the dot ignored ("nul.tar.gz", "NUL .txt"); or a name
+// ending in "." or " ", which Windows trims ("report.c01." is report.c01).
+bool IsWindowsDeviceOrTrimmedName(const char* name);
+
 // Progress position of done out of total in 0..65535 (or above, when done
 // overruns total), in double precision and truncated.
 int ProgressPosition(uint64_t done, uint64_t total);

@@ -96,6 +96,9 @@ class Platform {
   virtual bool IsFolder(const char* path) = 0;
   // Creates one folder. False when it cannot.
   virtual bool MakeFolder(const char* path) = 0;
+  // True when a file created under name (a plain name, no folder) is a
+  // file of exactly that name, not a device or a name the system trims.
+  virtual bool AcceptsName(const char* name) = 0;
   // A local (UTF-8) file name to the header's code page 932 bytes,
   // NUL-terminated. False when the name has no code page 932 form or the
   // result does not fit in cap bytes.

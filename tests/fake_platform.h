@@ -24,6 +24,7 @@ class FakePlatform : public PosixPlatform {
   bool progress_fails = false;   // the progress window cannot be created
   int cancel_at_disk = 0;        // Ctrl-C at this disk prompt (1-based)
   Lang lang = Lang::kJapanese;
+  bool windows_names = false;    // names as the Win32 platform accepts them
 
   // What the disk does.
   int fail_write_at = 0;         // this Write (1-based) fails
@@ -78,6 +79,10 @@ class FakePlatform : public PosixPlatform {
     *image = stub.data();
     *length = static_cast<uint32_t>(stub.size());
     return true;
+  }
+
+  bool AcceptsName(const char* name) override {
+    return !windows_names || !IsWindowsDeviceOrTrimmedName(name);
   }
 
   Lang Language() override { return lang; }

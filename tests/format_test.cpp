@@ -188,6 +188,22 @@ TEST(Naming, OnlyPlainFileNamesAreSafe) {
     EXPECT_TRUE(IsSafeFileName(good)) << good;
 }
 
+TEST(Naming, WindowsDeviceNamesAndTrimmedNames) {
+  for (const char* device :
+       {"NUL", "nul", "con.txt", "COM1.log", "Aux", "prn.", "nul.tar.gz",
+        "NUL .txt", "NUL  ", "lpt9", "LPT0.x", "com0", "CONIN$", "conout$.a",
+        "COM\xC2\xB9", "lpt\xC2\xB3.txt", "nul..txt"})
+    EXPECT_TRUE(IsWindowsDeviceOrTrimmedName(device)) << device;
+  for (const char* trimmed : {"report.c01.", "report.c01 ", "a. .", "...", " "})
+    EXPECT_TRUE(IsWindowsDeviceOrTrimmedName(trimmed)) << trimmed;
+  for (const char* plain :
+       {"report.c01", "nul_", "NULL", "null.txt", "con1", "COM10", "COMA",
+        "LPT", "com", "x.nul", "x.con.txt", "CONIN", "conout$x",
+        "COM\xC2\xB4", "COM\xC2", "lpt1x.txt", "auxiliary", ".nul", "表.txt",
+        ".profile", "a b"})
+    EXPECT_FALSE(IsWindowsDeviceOrTrimmedName(plain)) << plain;
+}
+
 TEST(Progress, PositionsAndPercentText) {
   EXPECT_EQ(ProgressPosition(0, 100), 0);
   EXPECT_EQ(ProgressPosition(100, 100), 65535);

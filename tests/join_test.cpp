@@ -199,6 +199,30 @@ TEST_F(Join, HeaderNamesThatLeaveTheFolderAreRefused) {
   EXPECT_FALSE(Exists(dir / "evil"));
 }
 
+TEST_F(Join, NamesThePlatformWouldNotKeepAreRefusedBeforeAnyQuestion) {
+  // With the Windows rules: devices and names Windows trims. A name that
+  // exists is refused before the overwrite question, and nothing is created.
+  WriteFile(dir / "report.c01", Pattern(3));
+  for (const char* bad : {"NUL", "con.txt", "COM1.log", "report.c01."}) {
+    FakePlatform q;
+    q.windows_names = true;
+    MakeSet(dir.path(), "r", Pattern(10), 1000, bad, 10);
+    EXPECT_EQ(JoinFile(q, (dir / "r.c00").c_str(), "", false, &io), kFailed)
+        << bad;
+    EXPECT_EQ(q.Notices(), (std::vector<std::string>{
+                               std::string("r.c00: ヘッダのファイル名 \"") +
+                               bad + "\" は使えません."}));
+    EXPECT_TRUE(q.Questions().empty()) << bad;
+    EXPECT_EQ(test::List(dir.path()),
+              (std::vector<std::string>{"r.c00", "report.c01"}));
+  }
+  EXPECT_EQ(ReadFile(dir / "report.c01"), Pattern(3));
+  // Where the platform keeps such names, they are plain names.
+  MakeSet(dir.path(), "r", Pattern(10), 1000, "con.txt", 10);
+  ASSERT_EQ(Run(dir / "r.c00", dir / "o/"), kDone);
+  EXPECT_EQ(ReadFile(dir / "o/con.txt"), Pattern(10));
+}
+
 TEST_F(Join, ANameNotWholeCannotClimbOutEither) {
   MakeSet(dir.path(), "r", Pattern(10), 1000, "/../../x", 10, 284, 0);
   EXPECT_EQ(Run(dir / "r.c00", dir / "o/"), kFailed);
@@ -249,6 +273,20 @@ TEST_F(Join, NeverEmptiesOneOfItsOwnPieces) {
   EXPECT_EQ(Run(dir / "s.c00"), kFailed);
   EXPECT_EQ(ReadFile(dir / "s.c00"), s00);
   EXPECT_EQ(p.Notices().size(), 2u);
+}
+
+TEST_F(Join, APieceAfterAGapIsStillAnInput) {
+  // r.c01 is missing; the header names r.c02. Refused before anything is
+  // created, not only once the join has run into the gap.
+  MakeSet(dir.path(), "r", Pattern(3000), 1000, "r.c02", 3000);
+  std::remove((dir / "r.c01").c_str());
+  Bytes c02 = ReadFile(dir / "r.c02");
+  EXPECT_EQ(Run(dir / "r.c00"), kFailed);
+  EXPECT_EQ(p.Notices(), (std::vector<std::string>{
+                             dir / "r.c02" + ": 処理中の入力ファイルです. 上書きできません."}));
+  EXPECT_EQ(ReadFile(dir / "r.c02"), c02);
+  EXPECT_EQ(test::List(dir.path()),
+            (std::vector<std::string>{"r.c00", "r.c02", "r.c03"}));
 }
 
 TEST_F(Join, ShiftJisNamesRoundTripIncludingTrailByte5C) {

@@ -141,6 +141,18 @@ TEST_F(SelfJoinTest, HeaderNameCannotLeaveTheFolder) {
   EXPECT_TRUE(test::List(dir / "o").empty());
 }
 
+TEST_F(SelfJoinTest, ADeviceNameIsRefusedBeforeAnyQuestion) {
+  Bytes piece0 = ReadFile(exe);
+  memcpy(&piece0[stub.size() + 20], "NUL", 4);
+  WriteFile(exe, piece0);
+  p.windows_names = true;
+  EXPECT_EQ(Run(exe, dir / "o/"), kFailed);
+  EXPECT_EQ(p.Notices(), (std::vector<std::string>{
+                             "_sReport.exe: ヘッダのファイル名 \"NUL\" は使えません."}));
+  EXPECT_TRUE(p.Questions().empty());
+  EXPECT_TRUE(test::List(dir / "o").empty());
+}
+
 TEST_F(SelfJoinTest, WriteFailureIsReportedWithTheOutputName) {
   p.fail_write_at = 1;
   EXPECT_EQ(Run(exe, dir / "o/"), kIoFailure);

@@ -33,6 +33,13 @@ int JoinFile(Platform& p, const char* path, const char* destination,
     if (!PieceName(piece_name, sizeof piece_name, parts.base, k) ||
         !JoinPath(p, piece_path, sizeof piece_path, parts.folder, piece_name))
       return kFailed;
+    // A piece that appeared at the output's name after the output was
+    // opened. Asked by name before the open, which an output held for
+    // writing can make fail (Windows sharing), and on the open file after it.
+    if (scope.output && p.IsFileAt(scope.output, piece_path)) {
+      Tell(p, kMsgIsOutput, piece_path);
+      return kFailed;
+    }
     scope.input = p.OpenRead(piece_path, &why);
     if (!scope.input) {
       p.Notify(why.text);

@@ -44,6 +44,7 @@ class PosixPlatform : public Platform {
   bool Exists(const char* path) override;
   bool IsFolder(const char* path) override;
   bool MakeFolder(const char* path) override;
+  bool AcceptsName(const char*) override { return true; }
   // Code page 932 through iconv ("CP932").
   bool ToHeaderName(const char* name, char* out, size_t cap) override;
   bool FromHeaderName(const char* raw, char* out, size_t cap) override;

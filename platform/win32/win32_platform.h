@@ -70,6 +70,10 @@ class Win32Platform : public Platform {
   bool Exists(const char* path) override;
   bool IsFolder(const char* path) override;
   bool MakeFolder(const char* path) override;
+  // Refuses device names and names that Windows trims.
+  bool AcceptsName(const char* name) override {
+    return !IsWindowsDeviceOrTrimmedName(name);
+  }
   bool ToHeaderName(const char* name, char* out, size_t cap) override;
   bool FromHeaderName(const char* raw, char* out, size_t cap) override;
   bool StubImage(const uint8_t** image, uint32_t* length) override;

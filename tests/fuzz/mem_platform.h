@@ -76,6 +76,7 @@ class MemPlatform final : public PosixPlatform {
   bool Exists(const char* path) override;
   bool IsFolder(const char* path) override;
   bool MakeFolder(const char* path) override;
+  bool AcceptsName(const char*) override { return true; }
 
   Lang Language() override { return Lang::kEnglish; }
   void Notify(const char* text) override { notices.push_back(text); }
