@@ -10,10 +10,13 @@
 // time over that round's cat/split time. Before each run the output is
 // removed and sync(2) runs, both untimed; every output is compared with the
 // source afterwards (untimed). One warm-up round is run and not counted.
+// The CPU column is the median user + system time (of the child processes for
+// cat and split), which a busy machine disturbs less than the wall time.
 // It also reports whether ftruncate to the current size gives back blocks
 // reserved past the end with fallocate(FALLOC_FL_KEEP_SIZE).
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -245,7 +248,19 @@ struct Method {
   std::function<void()> run;    // timed
   std::function<void()> check;  // untimed, after the run
   std::vector<double> times;
+  std::vector<double> cpu;  // user + system seconds, this process and children
 };
+
+double CpuNow() {
+  double t = 0;
+  for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+    struct rusage ru;
+    ::getrusage(who, &ru);
+    t += ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec +
+         ru.ru_stime.tv_usec / 1e6;
+  }
+  return t;
+}
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -259,11 +274,16 @@ void RunRounds(const char* title, std::vector<Method>& ms, int rounds) {
     for (auto& m : ms) {
       m.clean();
       ::sync();
+      double c0 = CpuNow();
       double t0 = Now();
       m.run();
       double t1 = Now();
+      double c1 = CpuNow();
       m.check();
-      if (r > 0) m.times.push_back(t1 - t0);
+      if (r > 0) {
+        m.times.push_back(t1 - t0);
+        m.cpu.push_back(c1 - c0);
+      }
     }
     std::fprintf(stderr, ".");
   }
@@ -271,15 +291,15 @@ void RunRounds(const char* title, std::vector<Method>& ms, int rounds) {
   const Method& ref = ms.back();
   std::printf("\n%s (%d rounds after a warm-up; ratio = time / %s in the same round)\n", title,
               rounds, ref.name.c_str());
-  std::printf("%-44s %9s %15s %7s %13s\n", "method", "median s", "min-max s", "ratio",
-              "min-max");
+  std::printf("%-40s %9s %15s %7s %11s %7s\n", "method", "median s", "min-max s", "ratio",
+              "min-max", "CPU s");
   for (const auto& m : ms) {
     std::vector<double> ratio;
     for (size_t i = 0; i < m.times.size(); ++i) ratio.push_back(m.times[i] / ref.times[i]);
     auto [tlo, thi] = std::minmax_element(m.times.begin(), m.times.end());
     auto [rlo, rhi] = std::minmax_element(ratio.begin(), ratio.end());
-    std::printf("%-44s %9.3f %7.3f-%-7.3f %7.2f %6.2f-%-6.2f\n", m.name.c_str(), Median(m.times),
-                *tlo, *thi, Median(ratio), *rlo, *rhi);
+    std::printf("%-40s %9.3f %7.3f-%-7.3f %7.2f %5.2f-%-5.2f %7.3f\n", m.name.c_str(),
+                Median(m.times), *tlo, *thi, Median(ratio), *rlo, *rhi, Median(m.cpu));
   }
 }
 
@@ -372,10 +392,13 @@ int main(int argc, char** argv) {
   };
   std::vector<Method> joins;
   joins.push_back(join("join read/write 32 KiB", {32u << 10, false, false, false}));
+  joins.push_back(join("join read/write 128 KiB", {128u << 10, false, false, false}));
+  joins.push_back(join("join read/write 256 KiB", {256u << 10, false, false, false}));
   joins.push_back(join("join read/write 1 MiB", {1u << 20, false, false, false}));
   joins.push_back(join("join read/write 4 MiB", {4u << 20, false, false, false}));
   joins.push_back(join("join copy_file_range 32 KiB", {32u << 10, true, false, false}));
   joins.push_back(join("join copy_file_range 1 MiB", {1u << 20, true, false, false}));
+  joins.push_back(join("join r/w 128 KiB + fallocate", {128u << 10, false, true, false}));
   joins.push_back(join("join r/w 1 MiB + fallocate", {1u << 20, false, true, false}));
   joins.push_back(join("join r/w 1 MiB + fallocate + fadvise", {1u << 20, false, true, true}));
   joins.push_back(Method{"cat pieces > out", jclean,
