@@ -388,7 +388,7 @@ int main(int argc, char** argv) {
     Rm(jout);
   };
   auto join = [&](const char* name, JoinOpts o) {
-    return Method{name, jclean, [=] { Join(jout, o); }, jcheck, {}};
+    return Method{name, jclean, [=] { Join(jout, o); }, jcheck, {}, {}};
   };
   std::vector<Method> joins;
   joins.push_back(join("join read/write 32 KiB", {32u << 10, false, false, false}));
@@ -402,7 +402,7 @@ int main(int argc, char** argv) {
   joins.push_back(join("join r/w 1 MiB + fallocate", {1u << 20, false, true, false}));
   joins.push_back(join("join r/w 1 MiB + fallocate + fadvise", {1u << 20, false, true, true}));
   joins.push_back(Method{"cat pieces > out", jclean,
-                         [&] { Spawn("cat" + raw_list + " > '" + jout + "'"); }, jcheck, {}});
+                         [&] { Spawn("cat" + raw_list + " > '" + jout + "'"); }, jcheck, {}, {}});
   RunRounds("Join", joins, rounds);
 
   const std::string cdir = g_dir + "/cut";
@@ -414,12 +414,13 @@ int main(int argc, char** argv) {
     CheckSame(ListPieces(cdir, "x", g_raw.size(), true), 0, "split output");
   };
   std::vector<Method> cuts;
-  cuts.push_back(Method{"cut read/write 1 MiB", cclean, [&] { Cut(cdir, false); }, ccheck_set, {}});
+  cuts.push_back(
+      Method{"cut read/write 1 MiB", cclean, [&] { Cut(cdir, false); }, ccheck_set, {}, {}});
   cuts.push_back(Method{"cut r/w 1 MiB + fallocate per piece", cclean, [&] { Cut(cdir, true); },
-                        ccheck_set, {}});
+                        ccheck_set, {}, {}});
   cuts.push_back(Method{"split -b 8M", cclean,
                         [&] { Spawn("split -b 8M '" + g_dir + "/src.bin' '" + cdir + "/x'"); },
-                        ccheck_split, {}});
+                        ccheck_split, {}, {}});
   RunRounds("Cut", cuts, rounds);
 
   ProbeTruncate();
