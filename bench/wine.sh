@@ -5,7 +5,9 @@
 #
 #   bash bench/wine.sh
 #
-# Settings (environment): SIZE (bytes, 200000000), ROUNDS (3), BUILD (the build
+# Settings (environment): SIZE (bytes joined, 200000000), CUT_SIZE (bytes cut,
+# 145000000; see below), ROUNDS (3), PARVEX (makes the sets to join; default
+# build/cli/parvex), BUILD (the build
 # folder holding windows/Parvex.exe, windows/_sSPVX.exe and
 # tests/wine/pvxdrive.exe; default build/). Needs what the Wine tests need
 # (tests/wine/README.md) and i686-w64-mingw32-g++ for wine_copy.exe.
@@ -21,6 +23,8 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD:-$root/build}
 size=${SIZE:-200000000}
+cut_size=${CUT_SIZE:-145000000}
+parvex=${PARVEX:-$root/build/cli/parvex}
 rounds=${ROUNDS:-3}
 export PVX_TOOL_EXE=$build/windows/Parvex.exe
 export PVX_STUB_EXE=$build/windows/_sSPVX.exe
@@ -37,42 +41,41 @@ i686-w64-mingw32-g++ -O2 -static -s -o "$bare" "$root/bench/wine_copy.cpp" ||
 . "$root/tests/windows/lib.sh"   # Xvfb, a fresh prefix, the driver helpers
 shopt -s nocaseglob               # the stub's set is _sBig.exe, _sBig.c01, ...
 
+# Parvex.exe's cut stops after 100 pieces, and its largest piece is 1.44M:
+# the largest file it cuts is 100 * 1457664 - 284 bytes. The cuts use a file
+# of CUT_SIZE bytes (default 145000000); the joins use a SIZE-byte file whose
+# sets (plain and self-joining) parvex cuts, since joiners have no limit.
 SRC=$PVX_WINE_TMP/src
+CSRC=$PVX_WINE_TMP/csrc
 SET=$PVX_WINE_TMP/set
+SELF=$PVX_WINE_TMP/self
 OUT=$PVX_WINE_TMP/out
-mkdir -p "$SRC" "$SET" "$OUT"
-make_file "$SRC/big.bin" "$size"
-cat "$SRC/big.bin" >/dev/null
+mkdir -p "$SRC" "$CSRC" "$SET" "$SELF" "$OUT"
 piece=1457664          # the default size, 1.44M
+[ "$cut_size" -le $((100 * piece - 284)) ] ||
+  { echo "bench: CUT_SIZE $cut_size needs more than 100 pieces" >&2; exit 1; }
+make_file "$SRC/big.bin" "$size"
+make_file "$CSRC/big.bin" "$cut_size"
+"$parvex" cut -y -s "$piece" -d "$SET" "$SRC/big.bin" >/dev/null || fail "parvex cut failed"
+"$parvex" cut -y -x -s "$piece" -d "$SELF" "$SRC/big.bin" >/dev/null || fail "parvex cut -x failed"
+cat "$SRC/big.bin" "$CSRC/big.bin" "$SET"/* "$SELF"/* >/dev/null
 chunk=32768
 chunks=$(( (size + chunk - 1) / chunk ))
-npieces=$(( (size + 284 + piece - 1) / piece ))
-many=""
-[ "$npieces" -gt 100 ] && many=yes
+cut_chunks=$(( (cut_size + chunk - 1) / chunk ))
+npieces=$(( (cut_size + 284 + piece - 1) / piece ))
 
 # span FILE...: seconds from the earliest birth to the latest modification.
-# For a set of more than 100 pieces the program stops before piece 100 with a
-# message box, which the script answers; the files are then timed as two
-# groups, the first 100 and the rest, leaving out the wait between them.
 span() {
-  printf '%s\n' "$@" | sort -V | tr '\n' '\0' | xargs -0 stat -c '%.9W %.9Y' |
-    awk '{ g = NR <= 100 ? 0 : 1; if (!(g in b) || $1 < b[g]) b[g] = $1
-           if (!(g in m) || $2 > m[g]) m[g] = $2 }
-         END { t = 0; for (g in b) t += m[g] - b[g]; printf "%.3f", t }'
+  stat -c '%.9W %.9Y' "$@" |
+    awk 'NR == 1 || $1 < b { b = $1 } NR == 1 || $2 > m { m = $2 } END { printf "%.3f", m - b }'
 }
 since() { awk -v a="$1" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.2f", b - a }'; }
 
-# finish PREFIX REPORT [BOX]: waits for the progress window whose caption
-# starts with PREFIX to show REPORT, presses its OK; sets wall to the seconds
-# since $t0. With BOX, first answers OK to the message box that a set of more
-# than 100 pieces brings up (wall then includes that wait).
+# finish PREFIX REPORT: waits for the progress window whose caption starts with
+# PREFIX to show REPORT, presses its OK; sets wall to the seconds since $t0.
 finish() {
   local p
   p=$(drive -t 30000 waitprefix "$1" | cut -d' ' -f2-) || fail "no progress window $1"
-  if [ -n "${3:-}" ]; then
-    drive -t 300000 msgbox Parvex >/dev/null || fail "no message box at piece 100"
-    drive clickbutton Parvex OK >/dev/null || fail "cannot answer the message box"
-  fi
   drive -t 300000 until "$2" text "$p" 1004 >/dev/null || fail "no report \"$2\""
   wall=$(since "$t0")
   drive click "$p" 2 >/dev/null || fail "cannot press OK"
@@ -80,27 +83,30 @@ finish() {
 }
 
 tool_cut() {
-  rm -f "$SRC"/big.c* "$SRC"/_sbig.*
+  rm -f "$CSRC"/big.c*
   sync
-  start_tool "$(winpath "$SRC/big.bin")"
+  start_tool "$(winpath "$CSRC/big.bin")"
   t0=$EPOCHREALTIME
   drive click "$T" 40001 >/dev/null
-  finish 'big.bin (' "big.bin is cut into $npieces files." "$many"
-  files=$(span "$SRC"/big.c*)
+  finish 'big.bin (' "big.bin is cut into $npieces files."
+  files=$(span "$CSRC"/big.c*)
+  cmp -s <(cat $(ls "$CSRC"/big.c* | sort -V) | tail -c +285) "$CSRC/big.bin" ||
+    fail "Parvex.exe cut differs"
 }
 
 bare_cut() {
   rm -rf "$OUT/bc"; mkdir "$OUT/bc"; sync
   t0=$EPOCHREALTIME
-  wine "$bare" cut "$(winpath "$SRC/big.bin")" "$piece" 284 "$(winpath "$OUT/bc")\\big" ||
+  wine "$bare" cut "$(winpath "$CSRC/big.bin")" "$piece" 284 "$(winpath "$OUT/bc")\\big" ||
     fail "bare cut failed"
   wall=$(since "$t0")
   files=$(span "$OUT"/bc/big.c*)
-  cmp -s <(cat "$OUT"/bc/big.c* | tail -c +285) "$SRC/big.bin" || fail "bare cut differs"
+  cmp -s <(cat $(ls "$OUT"/bc/big.c* | sort -V) | tail -c +285) "$CSRC/big.bin" ||
+    fail "bare cut differs"
 }
 
 tool_join() {
-  rm -f "$SET"/*; mv "$SRC"/big.c* "$SET"/; sync
+  rm -f "$SET/big.bin"; sync
   start_tool "$(winpath "$SET/big.c01")"
   drive select "$T" 1028 0 >/dev/null    # (Same Folder)
   t0=$EPOCHREALTIME
@@ -114,7 +120,7 @@ tool_join() {
 bare_join() {
   rm -f "$OUT/bj.bin"; sync
   local args=() f
-  for f in $(ls "$SET"/big.c* | sort); do args+=("$(winpath "$f")"); done
+  for f in $(ls "$SET"/big.c* | sort -V); do args+=("$(winpath "$f")"); done
   t0=$EPOCHREALTIME
   wine "$bare" join "$(winpath "$OUT/bj.bin")" 284 "${args[@]}" || fail "bare join failed"
   wall=$(since "$t0")
@@ -135,18 +141,8 @@ stub_join() {
   cmp -s "$OUT/sj/big.bin" "$SRC/big.bin" || fail "stub join differs"
 }
 
-# The self-joining set, once (untimed).
-SELF=$PVX_WINE_TMP/self
-mkdir -p "$SELF"
-reg_set Settings Check REG_DWORD 2
-start_tool "$(winpath "$SRC/big.bin")"
-t0=$EPOCHREALTIME
-drive click "$T" 40001 >/dev/null
-finish 'big.bin (' "big.bin is cut into $npieces files." "$many"
-mv "$SRC"/_sbig.* "$SELF"/
-reg_set Settings Check REG_DWORD 0
-
-echo "Windows programs under Wine: $size bytes, pieces of $piece, $chunks chunks of $chunk bytes"
+echo "Windows programs under Wine: cuts of $cut_size bytes ($cut_chunks chunks of $chunk bytes),"
+echo "joins of $size bytes ($chunks chunks), pieces of $piece"
 echo "wine: $(wine --version 2>/dev/null); nproc: $(nproc); load average $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-6s %-18s %10s %10s\n' round run "files s" "click s"
 declare -A sum
@@ -161,14 +157,15 @@ median() { sort -g "$1" | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1)
 echo
 for run in tool_cut bare_cut tool_join bare_join stub_join; do
   m=$(median "$PVX_WINE_TMP/$run.t")
+  n=$size; case $run in *cut) n=$cut_size ;; esac
   printf 'median %-10s %7.3f s  %6.1f MB/s  (runs: %s)\n' "$run" "$m" \
-    "$(awk -v s="$size" -v t="$m" 'BEGIN { print s / t / 1e6 }')" "$(tr '\n' ' ' <"$PVX_WINE_TMP/$run.t")"
+    "$(awk -v s="$n" -v t="$m" 'BEGIN { print s / t / 1e6 }')" "$(tr '\n' ' ' <"$PVX_WINE_TMP/$run.t")"
 done
 per() {
-  awk -v a="$(median "$PVX_WINE_TMP/$1.t")" -v b="$(median "$PVX_WINE_TMP/$2.t")" -v n="$chunks" \
+  awk -v a="$(median "$PVX_WINE_TMP/$1.t")" -v b="$(median "$PVX_WINE_TMP/$2.t")" -v n="$3" \
     'BEGIN { printf "%.1f us per chunk (%.3f s over %d chunks)", (a - b) / n * 1e6, a - b, n }'
 }
-echo "beyond the bare copy: Parvex.exe cut $(per tool_cut bare_cut)"
-echo "                      Parvex.exe join $(per tool_join bare_join)"
-echo "                      stub join $(per stub_join bare_join)"
+echo "beyond the bare copy: Parvex.exe cut $(per tool_cut bare_cut "$cut_chunks")"
+echo "                      Parvex.exe join $(per tool_join bare_join "$chunks")"
+echo "                      stub join $(per stub_join bare_join "$chunks")"
 echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
