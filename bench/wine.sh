@@ -43,8 +43,9 @@ shopt -s nocaseglob               # the stub's set is _sBig.exe, _sBig.c01, ...
 
 # Parvex.exe's cut stops after 100 pieces, and its largest piece is 1.44M:
 # the largest file it cuts is 100 * 1457664 - 284 bytes. The cuts use a file
-# of CUT_SIZE bytes (default 145000000); the joins use a SIZE-byte file whose
-# sets (plain and self-joining) parvex cuts, since joiners have no limit.
+# of CUT_SIZE bytes (default 145000000). The joins use a SIZE-byte file whose
+# sets (plain and self-joining) parvex cuts into pieces of 2M (parvex has the
+# same limit of 100 pieces; the joiners take any piece size).
 SRC=$PVX_WINE_TMP/src
 CSRC=$PVX_WINE_TMP/csrc
 SET=$PVX_WINE_TMP/set
@@ -56,8 +57,11 @@ piece=1457664          # the default size, 1.44M
   { echo "bench: CUT_SIZE $cut_size needs more than 100 pieces" >&2; exit 1; }
 make_file "$SRC/big.bin" "$size"
 make_file "$CSRC/big.bin" "$cut_size"
-"$parvex" cut -y -s "$piece" -d "$SET" "$SRC/big.bin" >/dev/null || fail "parvex cut failed"
-"$parvex" cut -y -x -s "$piece" -d "$SELF" "$SRC/big.bin" >/dev/null || fail "parvex cut -x failed"
+join_piece=2097152
+[ "$size" -le $((100 * join_piece - 284)) ] ||
+  { echo "bench: SIZE $size needs more than 100 pieces of 2M" >&2; exit 1; }
+"$parvex" cut -y -s "$join_piece" -d "$SET" "$SRC/big.bin" >/dev/null || fail "parvex cut failed"
+"$parvex" cut -y -x -s "$join_piece" -d "$SELF" "$SRC/big.bin" >/dev/null || fail "parvex cut -x failed"
 cat "$SRC/big.bin" "$CSRC/big.bin" "$SET"/* "$SELF"/* >/dev/null
 chunk=32768
 chunks=$(( (size + chunk - 1) / chunk ))
@@ -141,8 +145,8 @@ stub_join() {
   cmp -s "$OUT/sj/big.bin" "$SRC/big.bin" || fail "stub join differs"
 }
 
-echo "Windows programs under Wine: cuts of $cut_size bytes ($cut_chunks chunks of $chunk bytes),"
-echo "joins of $size bytes ($chunks chunks), pieces of $piece"
+echo "Windows programs under Wine: cuts of $cut_size bytes ($cut_chunks chunks of $chunk bytes) into pieces of $piece,"
+echo "joins of $size bytes ($chunks chunks) from pieces of $join_piece"
 echo "wine: $(wine --version 2>/dev/null); nproc: $(nproc); load average $(cut -d' ' -f1-3 /proc/loadavg)"
 printf '%-6s %-18s %10s %10s\n' round run "files s" "click s"
 declare -A sum
