@@ -7,9 +7,8 @@
 #
 # Settings (environment): SIZE (bytes joined, 200000000), CUT_SIZE (bytes cut,
 # 145000000; see below), ROUNDS (3), PARVEX (makes the sets to join; default
-# build/cli/parvex), BUILD (the build
-# folder holding windows/Parvex.exe, windows/_sSPVX.exe and
-# tests/wine/pvxdrive.exe; default build/). Needs what the Wine tests need
+# build/cli/parvex), BUILD (the build folder holding windows/Parvex.exe,
+# windows/_sSPVX.exe and tests/wine/pvxdrive.exe; default build/). Needs what the Wine tests need
 # (tests/wine/README.md) and i686-w64-mingw32-g++ for wine_copy.exe.
 #
 # A run's time is taken from the files it writes: from the birth of the first
@@ -17,9 +16,9 @@
 # out Wine's start-up and the driver's polling. The time from the click to the
 # closing report, as the driver sees it, is printed too. The runs go round
 # by round: Parvex.exe cut, bare cut, Parvex.exe join, bare join, stub join.
-# (Parvex.exe minus bare) / chunks is what each 32768-byte chunk costs the
+# (program minus bare) / chunks is what each 32768-byte chunk costs the
 # program beyond the copy itself: the progress bar's update with its message
-# handling, and the Cancel check.
+# handling, and the Cancel check, which this script cannot tell apart.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD:-$root/build}
 size=${SIZE:-200000000}
