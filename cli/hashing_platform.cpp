@@ -13,11 +13,6 @@ namespace {
 constexpr size_t kBuffers = 4;
 constexpr size_t kWorkers = 2;
 
-const char* BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
-}
-
 void HashFailure(Failure* why, const char* path, const std::exception& e) {
   if (why) Format(why->text, sizeof why->text, "%s: SHA-256: %s", path, e.what());
 }
@@ -33,7 +28,9 @@ void HashingPlatform::StartDigests() {
 }
 
 void HashingPlatform::Expect(std::map<std::string, Sha256> pieces,
-                             const Sha256* output, std::string list) {
+                             const Sha256* output, std::string output_name,
+                             std::string list) {
+  output_name_ = std::move(output_name);
   expect_ = std::move(pieces);
   expect_output_ = output != nullptr;
   if (output) output_ = *output;
@@ -207,8 +204,6 @@ bool HashingPlatform::Commit(FileHandle f, Failure* why) {
     digests_[PathOf(f)] = d;
     if (d != output_) {
       if (why) {
-        std::string name = BaseName(PathOf(f));
-        name.resize(name.size() - 5);  // without ".part"
         Format(why->text, sizeof why->text,
                Language() == Lang::kJapanese
                    ? "parvex: %s: 結合した内容の SHA-256 は %s ですが, %s には "
@@ -216,7 +211,7 @@ bool HashingPlatform::Commit(FileHandle f, Failure* why) {
                    : "parvex: %s: the joined bytes have SHA-256 %s, but %s "
                      "lists %s for %s",
                PathOf(f), ToHex(d).c_str(), list_.c_str(),
-               ToHex(output_).c_str(), name.c_str());
+               ToHex(output_).c_str(), output_name_.c_str());
       }
       return false;
     }

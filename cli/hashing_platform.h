@@ -25,11 +25,12 @@ class HashingPlatform : public PosixPlatform {
 
   // What a join must find. pieces: the digest each piece must have, by the
   // path it is read from; output: the digest of the one file it writes (or
-  // null). list names the checksum list in messages. A piece that differs
+  // null), which the list names output_name. list names the checksum list
+  // in messages. A piece that differs
   // fails the next open of a piece, and at the latest the output's Commit;
   // an output that differs fails its Commit, and it stays a ".part".
   void Expect(std::map<std::string, Sha256> pieces, const Sha256* output,
-              std::string list);
+              std::string output_name, std::string list);
 
   struct FileDigest {
     std::string path;   // a written file's committed name
@@ -88,6 +89,7 @@ class HashingPlatform : public PosixPlatform {
   std::map<std::string, Sha256> expect_;
   bool expect_output_ = false;
   Sha256 output_ = {};
+  std::string output_name_;  // as the list names it
   std::string list_;
 };
 

@@ -419,7 +419,7 @@ int RunJoin(CliPlatform& p, const Options& o) {
         if (pvx::PrepareCheck(p, survey, o.checksum, &check, &failed)) {
           p.StartDigests();
           p.Expect(check.pieces, check.has_output ? &check.output : nullptr,
-                   check.list);
+                   survey.output, check.list);
         } else if (failed) {
           return kExitFailed;
         }

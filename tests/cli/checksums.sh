@@ -107,6 +107,12 @@ expect_rc 1
 expect_text err.txt "the joined bytes have SHA-256"
 expect_absent wrong-out/data.bin
 [ -s wrong-out/data.bin.part ] || fail "the result is not kept in wrong-out/data.bin.part"
+# Into standard output the bytes are gone by then, but the status says so.
+"$PARVEX" join -o - wrong/data.c00 </dev/null >piped.bin 2>err.txt
+rc=$?
+expect_rc 1
+expect_text err.txt "standard output: the joined bytes have SHA-256"
+expect_text err.txt "for data.bin"
 run join -y --no-verify -d wrong-out wrong/data.c00
 expect_rc 0
 expect_same data.bin wrong-out/data.bin
