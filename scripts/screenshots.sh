@@ -12,8 +12,8 @@
 #   doc/screenshots/tool-progress.png   the progress window after the cut
 #   doc/screenshots/stub-dialog.png     the dialog of the set's piece 0
 #
-# Needs wine, Xvfb, ImageMagick and the IPA fonts (scripts/deps.sh installs
-# them). Look at the pictures before committing them.
+# Needs wine, Xvfb, ImageMagick and the IPA fonts (`scripts/deps.sh test`
+# installs them). Look at the pictures before committing them.
 set -u
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,7 +36,7 @@ if [ "$missing" = 1 ]; then
 fi
 for cmd in wine Xvfb convert import; do
   if ! command -v "$cmd" >/dev/null 2>&1; then
-    printf 'screenshots: %s is not installed (bash scripts/deps.sh installs it)\n' "$cmd" >&2
+    printf 'screenshots: %s is not installed (bash scripts/deps.sh test installs it)\n' "$cmd" >&2
     exit 1
   fi
 done
