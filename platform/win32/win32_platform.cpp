@@ -5,17 +5,8 @@
 #include "platform/win32/wide.h"
 
 namespace pvx {
-namespace {
 
-// An open file: its handle and the path it was opened with, for messages.
-// The engines hold at most three files at once; the table is static so that
-// the stub needs no heap.
-struct Win32File {
-  HANDLE handle;  // null: the slot is free
-  char path[kPathCap];
-};
-constexpr int kMaxOpenFiles = 8;
-Win32File g_files[kMaxOpenFiles];
+namespace {
 
 Win32File* FileOf(FileHandle f) { return reinterpret_cast<Win32File*>(f); }
 HANDLE HandleOf(FileHandle f) { return FileOf(f)->handle; }
@@ -97,7 +88,7 @@ const char* Win32Platform::PathOf(FileHandle f) { return FileOf(f)->path; }
 FileHandle Win32Platform::Open(const char* path, DWORD access, DWORD share,
                                DWORD disposition, Failure* why) {
   Win32File* slot = nullptr;
-  for (Win32File& file : g_files)
+  for (Win32File& file : files_)
     if (!file.handle) {
       slot = &file;
       break;
@@ -221,10 +212,7 @@ bool Platform::Commit(FileHandle, Failure*) { return true; }
 
 uint32_t Platform::ChunkSize() { return kChunk; }
 
-uint8_t* Platform::ChunkBuffer() {
-  static uint8_t buffer[kChunk];
-  return buffer;
-}
+uint8_t* Platform::ChunkBuffer() { return Win32Platform::Self(this).chunk_; }
 
 void Platform::Close(FileHandle f) {
   if (!f) return;

@@ -13,6 +13,12 @@
 
 namespace pvx {
 
+// An open file: its handle and the path it was opened with, for messages.
+struct Win32File {
+  HANDLE handle;  // null: the slot is free
+  char path[kPathCap];
+};
+
 class Win32Platform final : public Platform {
   friend class Platform;
 
@@ -70,6 +76,11 @@ class Win32Platform final : public Platform {
   CProgressDlg* progress_ = nullptr;
   alignas(CProgressDlg) unsigned char progress_room_[sizeof(CProgressDlg)];
   wchar_t title_[MAX_PATH];
+  // The open files and the chunk buffer, inside the object (which the
+  // programs keep on their committed stack) so that no program needs a heap
+  // or zero-filled data: the engines hold at most three files at once.
+  Win32File files_[8] = {};
+  uint8_t chunk_[kChunk];
 };
 
 }  // namespace pvx
