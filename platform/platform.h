@@ -11,6 +11,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// PVX_OP and PVX_PURE: how the engines reach the platform in this build
+// (see platform/binding.h).
+#include "platform/binding.h"
+
 namespace pvx {
 
 // An open file. Each platform decides what it points at.
@@ -33,111 +37,114 @@ enum class Lang { kEnglish, kJapanese };
 // Controls of the progress window that engines write to directly.
 enum ProgressItem { kProgressButton = 2, kProgressPercent = 1004 };
 
+// Each operation is declared PVX_OP ... PVX_PURE: a pure virtual function
+// where the build holds several platforms, a plain member function that the
+// build's only platform defines where it holds one.
 class Platform {
  public:
   // ---- files --------------------------------------------------------------
   // Opens an existing file for reading, without ever blocking: what is not
   // a regular file (a FIFO, a device, a folder) is refused. Null + *why.
-  virtual FileHandle OpenRead(const char* path, Failure* why) = 0;
+  PVX_OP FileHandle OpenRead(const char* path, Failure* why) PVX_PURE;
   // Opens a file to be cut: as OpenRead, closed to writers where the OS can.
   // Null on failure, with *why set.
-  virtual FileHandle OpenSource(const char* path, Failure* why) = 0;
+  PVX_OP FileHandle OpenSource(const char* path, Failure* why) PVX_PURE;
   // Opens a file to write from offset 0, never through a symbolic link.
   // replace: the user has agreed to replace what stands at path. A new file
   // takes the permission bits of like (null: the default) where the OS keeps
   // such bits. Whether the file bears its name at once or only from Commit
   // on is the platform's way. Null + *why.
-  virtual FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
-                               Failure* why) = 0;
+  PVX_OP FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
+                              Failure* why) PVX_PURE;
   // Empties an open file. False on failure, with *why set.
-  virtual bool Truncate(FileHandle f, Failure* why) = 0;
+  PVX_OP bool Truncate(FileHandle f, Failure* why) PVX_PURE;
   // Reserves room for length bytes in f without changing its length; what
   // is left unwritten is given back when f is closed. False + *why only when
   // the disk has no room; no support for reserving is no failure.
-  virtual bool Reserve(FileHandle f, uint64_t length, Failure* why) = 0;
+  PVX_OP bool Reserve(FileHandle f, uint64_t length, Failure* why) PVX_PURE;
   // f has been written to its end: it now stands under the name OpenWrite
   // was given. False + *why (the user refused to replace an entry that
   // appeared meanwhile, a failed rename); the written bytes are then kept
   // where *why says.
-  virtual bool Commit(FileHandle f, Failure* why) = 0;
+  PVX_OP bool Commit(FileHandle f, Failure* why) PVX_PURE;
   // Length of an open file in bytes. False on failure, with *why set.
-  virtual bool Length(FileHandle f, uint64_t* length, Failure* why) = 0;
+  PVX_OP bool Length(FileHandle f, uint64_t* length, Failure* why) PVX_PURE;
   // Moves the read position to offset from the start. False + *why.
-  virtual bool Seek(FileHandle f, uint64_t offset, Failure* why) = 0;
+  PVX_OP bool Seek(FileHandle f, uint64_t offset, Failure* why) PVX_PURE;
   // Reads up to n bytes; *got is 0 only at end of file. False + *why on an
   // I/O error.
-  virtual bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
-                    Failure* why) = 0;
+  PVX_OP bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
+                   Failure* why) PVX_PURE;
   // Writes all n bytes. False + *why (a full disk, an I/O error).
-  virtual bool Write(FileHandle f, const void* buf, uint32_t n,
-                     Failure* why) = 0;
+  PVX_OP bool Write(FileHandle f, const void* buf, uint32_t n,
+                    Failure* why) PVX_PURE;
   // Moves up to n bytes from src to dst, through buf unless the platform has
   // a faster way. *got is what was read from src (0 at its end). False + *why
   // names whichever file failed.
   // (CopyByReadWrite below is the plain way.)
-  virtual bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
-                    uint32_t* got, Failure* why) = 0;
+  PVX_OP bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
+                   uint32_t* got, Failure* why) PVX_PURE;
   // True when both handles are open on one and the same file.
-  virtual bool SameFile(FileHandle a, FileHandle b) = 0;
+  PVX_OP bool SameFile(FileHandle a, FileHandle b) PVX_PURE;
   // True when path, a final symbolic link not followed, names the file f is
   // open on. False when it names another entry or none.
-  virtual bool IsFileAt(FileHandle f, const char* path) = 0;
+  PVX_OP bool IsFileAt(FileHandle f, const char* path) PVX_PURE;
   // The engines copy in chunks of this many bytes through this buffer;
   // after each chunk the position moves and Cancel is checked.
-  virtual uint32_t ChunkSize() = 0;
-  virtual uint8_t* ChunkBuffer() = 0;
+  PVX_OP uint32_t ChunkSize() PVX_PURE;
+  PVX_OP uint8_t* ChunkBuffer() PVX_PURE;
   // Closes the file; null is ignored. Never fails.
-  virtual void Close(FileHandle f) = 0;
+  PVX_OP void Close(FileHandle f) PVX_PURE;
 
   // ---- names and folders --------------------------------------------------
   // True when a file or a folder of that name exists.
-  virtual bool Exists(const char* path) = 0;
+  PVX_OP bool Exists(const char* path) PVX_PURE;
   // True when path names an existing folder.
-  virtual bool IsFolder(const char* path) = 0;
+  PVX_OP bool IsFolder(const char* path) PVX_PURE;
   // Creates one folder. False when it cannot.
-  virtual bool MakeFolder(const char* path) = 0;
+  PVX_OP bool MakeFolder(const char* path) PVX_PURE;
   // True when a file created under name (a plain name, no folder) is a
   // file of exactly that name, not a device or a name the system trims.
-  virtual bool AcceptsName(const char* name) = 0;
+  PVX_OP bool AcceptsName(const char* name) PVX_PURE;
   // A local (UTF-8) file name to the header's code page 932 bytes,
   // NUL-terminated. False when the name has no code page 932 form or the
   // result does not fit in cap bytes.
-  virtual bool ToHeaderName(const char* name, char* out, size_t cap) = 0;
+  PVX_OP bool ToHeaderName(const char* name, char* out, size_t cap) PVX_PURE;
   // The header's code page 932 bytes to a local (UTF-8) name. False when the
   // bytes are not valid code page 932 or the result does not fit.
-  virtual bool FromHeaderName(const char* raw, char* out, size_t cap) = 0;
+  PVX_OP bool FromHeaderName(const char* raw, char* out, size_t cap) PVX_PURE;
   // The stub program that heads a self-joining piece 0. False when this
   // program carries none.
-  virtual bool StubImage(const uint8_t** image, uint32_t* length) = 0;
+  PVX_OP bool StubImage(const uint8_t** image, uint32_t* length) PVX_PURE;
 
   // ---- the user -----------------------------------------------------------
-  virtual Lang Language() = 0;
+  PVX_OP Lang Language() PVX_PURE;
   // A notice the user acknowledges (OK). Never fails.
-  virtual void Notify(const char* text) = 0;
+  PVX_OP void Notify(const char* text) PVX_PURE;
   // A question answered OK (true) or Cancel (false).
-  virtual bool Confirm(const char* text) = 0;
+  PVX_OP bool Confirm(const char* text) PVX_PURE;
   // The question whether to replace the entry at path, with what the user
   // should know of that entry added where the platform knows more (that it
   // is a symbolic link, say). OK (true) or Cancel (false).
-  virtual bool ConfirmReplace(const char* path, const char* text) = 0;
+  PVX_OP bool ConfirmReplace(const char* path, const char* text) PVX_PURE;
   // Asks for the next disk and waits until the user says it is in. False
   // when the user cancelled instead.
-  virtual bool AwaitDisk(const char* text) = 0;
+  PVX_OP bool AwaitDisk(const char* text) PVX_PURE;
 
   // ---- the progress window ------------------------------------------------
   // Shows the window and disables the main window. False when it cannot be
   // shown; nothing is then disabled.
-  virtual bool ProgressCreate() = 0;
-  virtual void ProgressCaption(const char* text) = 0;
-  virtual void ProgressLabel(const char* text) = 0;
+  PVX_OP bool ProgressCreate() PVX_PURE;
+  PVX_OP void ProgressCaption(const char* text) PVX_PURE;
+  PVX_OP void ProgressLabel(const char* text) PVX_PURE;
   // Position in 0..65535 (more when an operation overruns its plan).
-  virtual void ProgressPos(int pos) = 0;
+  PVX_OP void ProgressPos(int pos) PVX_PURE;
   // True once for every press of Cancel (or Esc) since the last call.
-  virtual bool ProgressCheckCancel() = 0;
+  PVX_OP bool ProgressCheckCancel() PVX_PURE;
   // Sets the text of control kProgressButton or kProgressPercent.
-  virtual void ProgressItemText(int item, const char* text) = 0;
+  PVX_OP void ProgressItemText(int item, const char* text) PVX_PURE;
   // Closes the window and enables the main window again. Safe to repeat.
-  virtual void ProgressDestroy() = 0;
+  PVX_OP void ProgressDestroy() PVX_PURE;
 
  protected:
   ~Platform() {}

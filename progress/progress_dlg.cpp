@@ -17,10 +17,9 @@ CProgressDlg::~CProgressDlg() {
 
 BOOL CProgressDlg::Create(HWND owner) {
   m_pParentWnd = owner;
-  if (owner && IsWindowEnabled(owner)) {
-    EnableWindow(owner, FALSE);
-    m_bOwnerDisabled = TRUE;
-  }
+  // EnableWindow answers whether the owner was disabled already: only an
+  // owner that this window disabled is enabled again.
+  if (owner) m_bOwnerDisabled = !EnableWindow(owner, FALSE);
   if (!CDialog::Create(owner)) {
     ReEnableOwner();
     return FALSE;

@@ -5,17 +5,8 @@
 #include "platform/win32/wide.h"
 
 namespace pvx {
-namespace {
 
-// An open file: its handle and the path it was opened with, for messages.
-// The engines hold at most three files at once; the table is static so that
-// the stub needs no heap.
-struct Win32File {
-  HANDLE handle;  // null: the slot is free
-  char path[kPathCap];
-};
-constexpr int kMaxOpenFiles = 8;
-Win32File g_files[kMaxOpenFiles];
+namespace {
 
 Win32File* FileOf(FileHandle f) { return reinterpret_cast<Win32File*>(f); }
 HANDLE HandleOf(FileHandle f) { return FileOf(f)->handle; }
@@ -97,7 +88,7 @@ const char* Win32Platform::PathOf(FileHandle f) { return FileOf(f)->path; }
 FileHandle Win32Platform::Open(const char* path, DWORD access, DWORD share,
                                DWORD disposition, Failure* why) {
   Win32File* slot = nullptr;
-  for (Win32File& file : g_files)
+  for (Win32File& file : files_)
     if (!file.handle) {
       slot = &file;
       break;
@@ -121,41 +112,44 @@ FileHandle Win32Platform::Open(const char* path, DWORD access, DWORD share,
   return reinterpret_cast<FileHandle>(slot);
 }
 
-FileHandle Win32Platform::OpenRead(const char* path, Failure* why) {
-  return Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, why);
+FileHandle Platform::OpenRead(const char* path, Failure* why) {
+  return Win32Platform::Self(this).Open(path, GENERIC_READ, FILE_SHARE_READ,
+                                        OPEN_EXISTING, why);
 }
 
-FileHandle Win32Platform::OpenSource(const char* path, Failure* why) {
-  return Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, why);
+FileHandle Platform::OpenSource(const char* path, Failure* why) {
+  return Win32Platform::Self(this).Open(path, GENERIC_READ, FILE_SHARE_READ,
+                                        OPEN_EXISTING, why);
 }
 
-FileHandle Win32Platform::OpenWrite(const char* path, FileHandle, bool,
+FileHandle Platform::OpenWrite(const char* path, FileHandle, bool,
                                     Failure* why) {
   // Readers may look (so that SameFile can tell an input from the output);
   // nobody else writes while we do.
-  return Open(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS, why);
+  return Win32Platform::Self(this).Open(path, GENERIC_WRITE, FILE_SHARE_READ,
+                                        OPEN_ALWAYS, why);
 }
 
-bool Win32Platform::Truncate(FileHandle f, Failure* why) {
+bool Platform::Truncate(FileHandle f, Failure* why) {
   return Seek(f, 0, why) &&
          (SetEndOfFile(HandleOf(f)) || Fail(why, f));
 }
 
-bool Win32Platform::Length(FileHandle f, uint64_t* length, Failure* why) {
+bool Platform::Length(FileHandle f, uint64_t* length, Failure* why) {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(HandleOf(f), &size)) return Fail(why, f);
   *length = static_cast<uint64_t>(size.QuadPart);
   return true;
 }
 
-bool Win32Platform::Seek(FileHandle f, uint64_t offset, Failure* why) {
+bool Platform::Seek(FileHandle f, uint64_t offset, Failure* why) {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(offset);
   return SetFilePointerEx(HandleOf(f), to, nullptr, FILE_BEGIN) ||
          Fail(why, f);
 }
 
-bool Win32Platform::Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
+bool Platform::Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
                          Failure* why) {
   DWORD read = 0;
   BOOL ok = ReadFile(HandleOf(f), buf, n, &read, nullptr);
@@ -163,14 +157,14 @@ bool Win32Platform::Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
   return ok || Fail(why, f);
 }
 
-bool Win32Platform::Write(FileHandle f, const void* buf, uint32_t n,
+bool Platform::Write(FileHandle f, const void* buf, uint32_t n,
                           Failure* why) {
   const uint8_t* p = static_cast<const uint8_t*>(buf);
   while (n > 0) {
     DWORD written = 0;
     if (!WriteFile(HandleOf(f), p, n, &written, nullptr)) return Fail(why, f);
     if (written == 0) {  // nothing moved and no error: the disk is full
-      SetFailure(why, PathOf(f), ERROR_HANDLE_DISK_FULL);
+      Win32Platform::SetFailure(why, Win32Platform::PathOf(f), ERROR_HANDLE_DISK_FULL);
       return false;
     }
     p += written;
@@ -179,12 +173,12 @@ bool Win32Platform::Write(FileHandle f, const void* buf, uint32_t n,
   return true;
 }
 
-bool Win32Platform::Copy(FileHandle src, FileHandle dst, void* buf,
+bool Platform::Copy(FileHandle src, FileHandle dst, void* buf,
                          uint32_t n, uint32_t* got, Failure* why) {
   return CopyByReadWrite(*this, src, dst, buf, n, got, why);
 }
 
-bool Win32Platform::SameFile(FileHandle a, FileHandle b) {
+bool Platform::SameFile(FileHandle a, FileHandle b) {
   BY_HANDLE_FILE_INFORMATION ia, ib;
   if (!GetFileInformationByHandle(HandleOf(a), &ia) ||
       !GetFileInformationByHandle(HandleOf(b), &ib))
@@ -194,7 +188,7 @@ bool Win32Platform::SameFile(FileHandle a, FileHandle b) {
          ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
-bool Win32Platform::IsFileAt(FileHandle f, const char* path) {
+bool Platform::IsFileAt(FileHandle f, const char* path) {
   wchar_t wide[kPathCap];
   if (!f || !ToWide(path, wide, kPathCap)) return false;
   HANDLE h = CreateFileW(
@@ -212,24 +206,27 @@ bool Win32Platform::IsFileAt(FileHandle f, const char* path) {
   return same;
 }
 
-uint8_t* Win32Platform::ChunkBuffer() {
-  static uint8_t buffer[kChunk];
-  return buffer;
-}
+bool Platform::Reserve(FileHandle, uint64_t, Failure*) { return true; }
 
-void Win32Platform::Close(FileHandle f) {
+bool Platform::Commit(FileHandle, Failure*) { return true; }
+
+uint32_t Platform::ChunkSize() { return kChunk; }
+
+uint8_t* Platform::ChunkBuffer() { return Win32Platform::Self(this).chunk_; }
+
+void Platform::Close(FileHandle f) {
   if (!f) return;
   CloseHandle(HandleOf(f));
   FileOf(f)->handle = nullptr;
 }
 
-bool Win32Platform::Exists(const char* path) {
+bool Platform::Exists(const char* path) {
   wchar_t wide[kPathCap];
   return ToWide(path, wide, kPathCap) &&
          GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool Win32Platform::IsFolder(const char* path) {
+bool Platform::IsFolder(const char* path) {
   wchar_t wide[kPathCap];
   if (!ToWide(path, wide, kPathCap)) return false;
   DWORD attributes = GetFileAttributesW(wide);
@@ -237,23 +234,28 @@ bool Win32Platform::IsFolder(const char* path) {
          (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool Win32Platform::MakeFolder(const char* path) {
+bool Platform::MakeFolder(const char* path) {
   wchar_t wide[kPathCap];
   return ToWide(path, wide, kPathCap) && CreateDirectoryW(wide, nullptr);
 }
 
-bool Win32Platform::ToHeaderName(const char* name, char* out, size_t cap) {
+bool Platform::AcceptsName(const char* name) {
+  return !IsWindowsDeviceOrTrimmedName(name);
+}
+
+bool Platform::ToHeaderName(const char* name, char* out, size_t cap) {
   return Recode(CP_UTF8, 932, name, out, cap);
 }
 
-bool Win32Platform::FromHeaderName(const char* raw, char* out, size_t cap) {
+bool Platform::FromHeaderName(const char* raw, char* out, size_t cap) {
   return Recode(932, CP_UTF8, raw, out, cap);
 }
 
-bool Win32Platform::StubImage(const uint8_t** image, uint32_t* length) {
-  if (!stub_) return false;
-  *image = stub_;
-  *length = stub_length_;
+bool Platform::StubImage(const uint8_t** image, uint32_t* length) {
+  Win32Platform& self = Win32Platform::Self(this);
+  if (!self.stub_) return false;
+  *image = self.stub_;
+  *length = self.stub_length_;
   return true;
 }
 
@@ -267,54 +269,70 @@ int Win32Platform::ShowMessage(const char* text, UINT type) {
   return MessageBoxW(owner, wide, title_, type);
 }
 
-void Win32Platform::Notify(const char* text) { ShowMessage(text, MB_OK); }
+Lang Platform::Language() { return Lang::kJapanese; }
 
-bool Win32Platform::Confirm(const char* text) {
-  return ShowMessage(text, MB_OKCANCEL) != IDCANCEL;
+void Platform::Notify(const char* text) {
+  Win32Platform::Self(this).ShowMessage(text, MB_OK);
 }
 
-bool Win32Platform::AwaitDisk(const char* text) {
-  ShowMessage(text, MB_OK);
+bool Platform::Confirm(const char* text) {
+  return Win32Platform::Self(this).ShowMessage(text, MB_OKCANCEL) != IDCANCEL;
+}
+
+bool Platform::ConfirmReplace(const char*, const char* text) {
+  return Confirm(text);
+}
+
+bool Platform::AwaitDisk(const char* text) {
+  Win32Platform::Self(this).ShowMessage(text, MB_OK);
   return true;
 }
 
-bool Win32Platform::ProgressCreate() {
-  if (progress_) return true;
-  progress_ = new (progress_room_) CProgressDlg(0, caption_id_);
-  if (!progress_->Create(main_)) {
-    progress_->~CProgressDlg();
-    progress_ = nullptr;
+bool Platform::ProgressCreate() {
+  Win32Platform& self = Win32Platform::Self(this);
+  if (self.progress_) return true;
+  self.progress_ =
+      new (self.progress_room_) CProgressDlg(0, self.caption_id_);
+  if (!self.progress_->Create(self.main_)) {
+    self.progress_->~CProgressDlg();
+    self.progress_ = nullptr;
     return false;
   }
   return true;
 }
 
-void Win32Platform::ProgressCaption(const char* text) {
-  if (progress_) progress_->SetCaption(text);
+void Platform::ProgressCaption(const char* text) {
+  CProgressDlg* progress = Win32Platform::Self(this).progress_;
+  if (progress) progress->SetCaption(text);
 }
 
-void Win32Platform::ProgressLabel(const char* text) {
-  if (progress_) progress_->SetLabel(text);
+void Platform::ProgressLabel(const char* text) {
+  CProgressDlg* progress = Win32Platform::Self(this).progress_;
+  if (progress) progress->SetLabel(text);
 }
 
-void Win32Platform::ProgressPos(int pos) {
-  if (progress_) progress_->SetPos(pos);
+void Platform::ProgressPos(int pos) {
+  CProgressDlg* progress = Win32Platform::Self(this).progress_;
+  if (progress) progress->SetPos(pos);
 }
 
-bool Win32Platform::ProgressCheckCancel() {
+bool Platform::ProgressCheckCancel() {
   // Without a window nothing could ever answer: report a cancel rather than
   // let a waiting engine spin for ever.
-  return !progress_ || progress_->CheckCancel();
+  CProgressDlg* progress = Win32Platform::Self(this).progress_;
+  return !progress || progress->CheckCancel();
 }
 
-void Win32Platform::ProgressItemText(int item, const char* text) {
-  if (progress_) progress_->SetItemText(item, text);
+void Platform::ProgressItemText(int item, const char* text) {
+  CProgressDlg* progress = Win32Platform::Self(this).progress_;
+  if (progress) progress->SetItemText(item, text);
 }
 
-void Win32Platform::ProgressDestroy() {
-  if (!progress_) return;
-  progress_->~CProgressDlg();
-  progress_ = nullptr;
+void Platform::ProgressDestroy() {
+  Win32Platform& self = Win32Platform::Self(this);
+  if (!self.progress_) return;
+  self.progress_->~CProgressDlg();
+  self.progress_ = nullptr;
 }
 
 }  // namespace pvx

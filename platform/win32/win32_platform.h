@@ -13,7 +13,15 @@
 
 namespace pvx {
 
-class Win32Platform : public Platform {
+// An open file: its handle and the path it was opened with, for messages.
+struct Win32File {
+  HANDLE handle;  // null: the slot is free
+  char path[kPathCap];
+};
+
+class Win32Platform final : public Platform {
+  friend class Platform;
+
  public:
   // progress_caption_id: the progress window's default caption (a string
   // resource of this program).
@@ -42,61 +50,24 @@ class Win32Platform : public Platform {
   // The path a handle was opened with.
   static const char* PathOf(FileHandle f);
 
-  FileHandle OpenRead(const char* path, Failure* why) override;
-  FileHandle OpenSource(const char* path, Failure* why) override;
-  // Creates or opens path in place (like and replace change nothing here:
-  // the file bears its name at once, and Commit has nothing left to do).
-  FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
-                       Failure* why) override;
-  bool Truncate(FileHandle f, Failure* why) override;
-  bool Reserve(FileHandle, uint64_t, Failure*) override { return true; }
-  bool Commit(FileHandle, Failure*) override { return true; }
-  bool Length(FileHandle f, uint64_t* length, Failure* why) override;
-  bool Seek(FileHandle f, uint64_t offset, Failure* why) override;
-  bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
-            Failure* why) override;
-  bool Write(FileHandle f, const void* buf, uint32_t n, Failure* why) override;
-  // Through buf: Read, then Write.
-  bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
-            uint32_t* got, Failure* why) override;
-  bool SameFile(FileHandle a, FileHandle b) override;
-  // Compares volume serial and file index, through a handle that asks for
-  // no access, so that no sharing mode of an open file stands in its way.
-  bool IsFileAt(FileHandle f, const char* path) override;
-  uint32_t ChunkSize() override { return kChunk; }
-  uint8_t* ChunkBuffer() override;
-  void Close(FileHandle f) override;
-
-  bool Exists(const char* path) override;
-  bool IsFolder(const char* path) override;
-  bool MakeFolder(const char* path) override;
-  // Refuses device names and names that Windows trims.
-  bool AcceptsName(const char* name) override {
-    return !IsWindowsDeviceOrTrimmedName(name);
-  }
-  bool ToHeaderName(const char* name, char* out, size_t cap) override;
-  bool FromHeaderName(const char* raw, char* out, size_t cap) override;
-  bool StubImage(const uint8_t** image, uint32_t* length) override;
-
-  Lang Language() override { return Lang::kJapanese; }
-  void Notify(const char* text) override;
-  bool Confirm(const char* text) override;
-  bool ConfirmReplace(const char*, const char* text) override {
-    return Confirm(text);
-  }
-  bool AwaitDisk(const char* text) override;
-
-  bool ProgressCreate() override;
-  void ProgressCaption(const char* text) override;
-  void ProgressLabel(const char* text) override;
-  void ProgressPos(int pos) override;
-  bool ProgressCheckCancel() override;
-  void ProgressItemText(int item, const char* text) override;
-  void ProgressDestroy() override;
+  // The operations of Platform are defined over this class (see
+  // platform/win32/direct/platform/binding.h). Notes on how they behave here:
+  // - OpenWrite creates or opens path in place (like and replace change
+  //   nothing: the file bears its name at once), Reserve and Commit have
+  //   nothing to do.
+  // - Copy goes through buf: Read, then Write.
+  // - IsFileAt compares volume serial and file index, through a handle that
+  //   asks for no access, so that no sharing mode of an open file stands in
+  //   its way.
+  // - AcceptsName refuses device names and names that Windows trims.
 
  private:
   FileHandle Open(const char* path, DWORD access, DWORD share,
                   DWORD disposition, Failure* why);
+  // The platform the engines hold: the only one these programs have.
+  static Win32Platform& Self(Platform* p) {
+    return *static_cast<Win32Platform*>(p);
+  }
 
   HWND main_ = nullptr;
   UINT caption_id_;
@@ -105,6 +76,11 @@ class Win32Platform : public Platform {
   CProgressDlg* progress_ = nullptr;
   alignas(CProgressDlg) unsigned char progress_room_[sizeof(CProgressDlg)];
   wchar_t title_[MAX_PATH];
+  // The open files and the chunk buffer, inside the object (which the
+  // programs keep on their committed stack) so that no program needs a heap
+  // or zero-filled data: the engines hold at most three files at once.
+  Win32File files_[8] = {};
+  uint8_t chunk_[kChunk];
 };
 
 }  // namespace pvx
