@@ -140,11 +140,16 @@ void Hasher::Release(Buffer* b) {
 
 void Hasher::Submit(Buffer* b, size_t len,
                     std::initializer_list<Stream> streams) {
-  if (len > b->size) {
+  Submit(b, 0, len, streams);
+}
+
+void Hasher::Submit(Buffer* b, size_t offset, size_t len,
+                    std::initializer_list<Stream> streams) {
+  if (offset > b->size || len > b->size - offset) {
     Release(b);
     throw std::invalid_argument("Hasher: len > buffer");
   }
-  Queue(b, b->data, len, {}, streams);
+  Queue(b, b->data + offset, len, {}, streams);
 }
 
 void Hasher::SubmitCopy(const void* data, size_t len,

@@ -89,6 +89,9 @@ class Hasher {
   // but not change them. On a throw (unknown stream, len too large) b is
   // back in the pool and nothing is queued.
   void Submit(Buffer* b, size_t len, std::initializer_list<Stream> streams);
+  // The same for the len bytes at b->data + offset.
+  void Submit(Buffer* b, size_t offset, size_t len,
+              std::initializer_list<Stream> streams);
   // Returns b to the pool unhashed (a read failed, nothing to hash).
   void Release(Buffer* b);
   // Queues a copy of len bytes (a piece header, say) for each of streams;

@@ -24,7 +24,7 @@ HashingPlatform::~HashingPlatform() = default;
 
 void HashingPlatform::StartDigests() {
   if (!hasher_)
-    hasher_ = std::make_unique<Hasher>(kBuffers, ChunkSize(), kWorkers);
+    hasher_ = std::make_unique<Hasher>(kBuffers, ChunkSize() + 8192, kWorkers);
 }
 
 void HashingPlatform::Expect(std::map<std::string, Sha256> pieces,
@@ -171,8 +171,15 @@ bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
     HashFailure(why, PathOf(src), e);
     return false;
   }
-  if (n > b->size) n = static_cast<uint32_t>(b->size);
-  bool read = PosixPlatform::Read(src, b->data, n, got, why);
+  // The chunk sits at the output's offset within a page (see
+  // PosixPlatform::BufferFor).
+  uintptr_t base = reinterpret_cast<uintptr_t>(b->data);
+  base = (base + 4095) & ~uintptr_t{4095};
+  const size_t offset = base - reinterpret_cast<uintptr_t>(b->data) +
+                        PageOffsetOf(dst);
+  uint8_t* at = b->data + offset;
+  if (n > b->size - offset) n = static_cast<uint32_t>(b->size - offset);
+  bool read = PosixPlatform::Read(src, at, n, got, why);
   if (!read || *got == 0) {
     hasher_->Release(b);
     return read;
@@ -180,8 +187,8 @@ bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
   Hasher::Stream a = in && !in->broken ? in->stream : 0;
   Hasher::Stream c = out && !out->broken ? out->stream : 0;
   try {
-    if (a && c) hasher_->Submit(b, *got, {a, c});
-    else if (a || c) hasher_->Submit(b, *got, {a ? a : c});
+    if (a && c) hasher_->Submit(b, offset, *got, {a, c});
+    else if (a || c) hasher_->Submit(b, offset, *got, {a ? a : c});
     else hasher_->Release(b);
   } catch (const std::exception& e) {
     HashFailure(why, PathOf(src), e);
@@ -189,7 +196,7 @@ bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
   }
   if (a) in->pos += *got;
   if (c) out->pos += *got;
-  return PosixPlatform::Write(dst, b->data, *got, why);
+  return PosixPlatform::Write(dst, at, *got, why);
 }
 
 bool HashingPlatform::Commit(FileHandle f, Failure* why) {

@@ -31,8 +31,8 @@ class PosixPlatform : public Platform {
   bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
             Failure* why) override;
   bool Write(FileHandle f, const void* buf, uint32_t n, Failure* why) override;
-  // read and write through the chunk buffer (see the .cpp for why not
-  // copy_file_range).
+  // read and write through the chunk buffer, placed by BufferFor (see the
+  // .cpp for why not copy_file_range).
   bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
             uint32_t* got, Failure* why) override;
   bool SameFile(FileHandle a, FileHandle b) override;
@@ -62,6 +62,13 @@ class PosixPlatform : public Platform {
   // The engines' chunk: 1 MiB unless set (before the first copy).
   void SetChunkSize(uint32_t bytes) { chunk_ = bytes; }
 
+  // Where in a page-aligned buffer of ChunkSize() + 4096 bytes a chunk for
+  // dst goes: at dst's file position within its page, so that the copy
+  // into the page cache moves whole pages and cache lines.
+  uint8_t* BufferFor(FileHandle dst);
+  // dst's file position within its page (0 when it cannot be told).
+  static uint32_t PageOffsetOf(FileHandle dst);
+
   // The "<name>.part" files closed uncommitted with data in them since the
   // last call: where partial output was kept.
   std::vector<std::string> TakeKept();
@@ -78,7 +85,7 @@ class PosixPlatform : public Platform {
   const uint8_t* stub_ = nullptr;
   uint32_t stub_length_ = 0;
   uint32_t chunk_ = 1u << 20;
-  std::vector<uint8_t> buffer_;
+  std::vector<uint8_t> buffer_;  // BufferFor's, page-aligned within
   std::vector<std::string> kept_;
 };
 
