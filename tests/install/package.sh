@@ -24,9 +24,9 @@ grep -Eq '^[^<]+ <[^@>]+@[^>]+>$' <<<"$(field Maintainer)" ||
   fail "Maintainer is not \"Name <address>\": $(field Maintainer)"
 [ -n "$(field Description)" ] || fail "no Description"
 # Depends comes from dpkg-shlibdeps: the libraries parvex links, each with a
-# version.
+# version (libssl3 holds libcrypto, for the checksums).
 depends=$(field Depends)
-for lib in libc6 'libstdc\+\+6' libgcc-s1; do
+for lib in libc6 'libstdc\+\+6' libgcc-s1 libssl3; do
   grep -Eq "(^|, )$lib \(>= [0-9][^)]*\)" <<<"$depends" ||
     fail "Depends lacks a versioned $lib: \"$depends\""
 done
