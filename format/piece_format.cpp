@@ -77,24 +77,24 @@ HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
 }
 
 uint32_t StubImageSize(const uint8_t* image, uint32_t length) {
+  // In 32 bits throughout: pe is at most 0xFFFF, each entry checked lies at
+  // most 40 bytes below length (which is at least 0x40) before the next is
+  // formed, and the sum at the end is checked for wrapping.
   if (image == nullptr || length < 0x40) return 0;
-  uint64_t pe = Get16(image + 0x3C);
+  uint32_t pe = Get16(image + 0x3C);
   if (pe + 8 > length) return 0;
   uint32_t sections = Get16(image + pe + 6);
-  uint64_t table = pe + 248;  // signature, file header, PE32 optional header
+  uint32_t entry = pe + 248;  // signature, file header, PE32 optional header
   uint32_t counted = 1;       // entry 0
-  uint64_t entry = 0;
-  uint32_t index = 0;
   do {
-    ++index;
-    entry = table + static_cast<uint64_t>(index) * 40;
-    if (entry + 40 > length) return 0;
+    entry += 40;
+    if (entry > length - 40) return 0;
     if (image[entry] == '.') ++counted;
   } while (sections > counted);
-  uint64_t end =
-      static_cast<uint64_t>(Get32(image + entry + 20)) + Get32(image + entry + 16);
-  if (end > 0xFFFFFFFFu) return 0;
-  return static_cast<uint32_t>(end);
+  uint32_t raw_size = Get32(image + entry + 16);
+  uint32_t end = Get32(image + entry + 20) + raw_size;
+  if (end < raw_size) return 0;
+  return end;
 }
 
 bool SplitPath(const char* path, PathParts* out, char sep) {
