@@ -41,6 +41,25 @@ bool Fail(Failure* why, FileHandle f) {
   return false;
 }
 
+// True when two open handles name the same file: volume serial and file
+// index alike.
+bool SameIdentity(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  return GetFileInformationByHandle(a, &ia) &&
+         GetFileInformationByHandle(b, &ib) &&
+         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+// The attributes of what stands at path; INVALID_FILE_ATTRIBUTES when
+// nothing does or the path does not convert.
+DWORD AttributesOf(const char* path) {
+  wchar_t wide[kPathCap];
+  if (!ToWide(path, wide, kPathCap)) return INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(wide);
+}
+
 }  // namespace
 
 Win32Platform::Win32Platform(UINT progress_caption_id)
@@ -179,13 +198,7 @@ bool Platform::Copy(FileHandle src, FileHandle dst, void* buf,
 }
 
 bool Platform::SameFile(FileHandle a, FileHandle b) {
-  BY_HANDLE_FILE_INFORMATION ia, ib;
-  if (!GetFileInformationByHandle(HandleOf(a), &ia) ||
-      !GetFileInformationByHandle(HandleOf(b), &ib))
-    return false;
-  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-         ia.nFileIndexHigh == ib.nFileIndexHigh &&
-         ia.nFileIndexLow == ib.nFileIndexLow;
+  return SameIdentity(HandleOf(a), HandleOf(b));
 }
 
 bool Platform::IsFileAt(FileHandle f, const char* path) {
@@ -196,12 +209,7 @@ bool Platform::IsFileAt(FileHandle f, const char* path) {
       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
       nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION ia, ib;
-  bool same = GetFileInformationByHandle(HandleOf(f), &ia) &&
-              GetFileInformationByHandle(h, &ib) &&
-              ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-              ia.nFileIndexHigh == ib.nFileIndexHigh &&
-              ia.nFileIndexLow == ib.nFileIndexLow;
+  bool same = SameIdentity(HandleOf(f), h);
   CloseHandle(h);
   return same;
 }
@@ -221,15 +229,11 @@ void Platform::Close(FileHandle f) {
 }
 
 bool Platform::Exists(const char* path) {
-  wchar_t wide[kPathCap];
-  return ToWide(path, wide, kPathCap) &&
-         GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
+  return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Platform::IsFolder(const char* path) {
-  wchar_t wide[kPathCap];
-  if (!ToWide(path, wide, kPathCap)) return false;
-  DWORD attributes = GetFileAttributesW(wide);
+  DWORD attributes = AttributesOf(path);
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
