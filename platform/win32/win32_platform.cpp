@@ -90,12 +90,11 @@ void Win32Platform::SetFailure(Failure* why, const char* path, DWORD error) {
   DWORD n = FormatMessageW(
       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
       error, 0, wide, 512, nullptr);
-  // The system's texts end in a line break; some hold one inside.
-  while (n > 0 && (wide[n - 1] == L'\r' || wide[n - 1] == L'\n' ||
-                   wide[n - 1] == L' '))
-    --n;
+  // The system's texts end in a line break; some hold one inside. Every
+  // break becomes a blank, and the blanks at the end go.
   for (DWORD i = 0; i < n; ++i)
     if (wide[i] == L'\r' || wide[i] == L'\n') wide[i] = L' ';
+  while (n > 0 && wide[n - 1] == L' ') --n;
   wide[n] = 0;
   if (n == 0 || !FromWide(wide, cause, sizeof cause))
     Format(cause, sizeof cause, "error %u", static_cast<unsigned>(error));
