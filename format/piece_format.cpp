@@ -120,21 +120,18 @@ bool SplitPath(const char* path, PathParts* out, char sep) {
 bool CreateFolderChain(Platform& p, const char* path, char sep) {
   char buf[kPathCap];
   if (!StrCopy(buf, sizeof buf, path) || buf[0] == 0) return false;
-  size_t n = StrLen(buf);
-  size_t i = 0;
-  for (;;) {
-    while (i < n && buf[i] != sep) ++i;
-    char saved = buf[i];
+  // Each prefix that ends before a separator or at the end, in turn.
+  for (size_t i = 0;; ++i) {
+    const char c = buf[i];
+    if (c != sep && c != 0) continue;
     buf[i] = 0;
     // An empty prefix is the root of an absolute path (or a doubled
     // separator): there is nothing to create there.
-    if (buf[0] != 0 && !(i > 0 && buf[i - 1] == sep) && !p.IsFolder(buf)) {
-      if (!p.MakeFolder(buf) && !p.IsFolder(buf)) return false;
-    }
-    buf[i] = saved;
-    if (i >= n) return true;
-    ++i;
-    if (i >= n) return true;
+    if (buf[0] != 0 && !(i > 0 && buf[i - 1] == sep) && !p.IsFolder(buf) &&
+        !p.MakeFolder(buf) && !p.IsFolder(buf))
+      return false;
+    buf[i] = c;
+    if (c == 0 || buf[i + 1] == 0) return true;
   }
 }
 
@@ -171,7 +168,9 @@ bool SelfJoinBase(char* out, size_t cap, const char* base) {
 
 bool IsSafeFileName(const char* name) {
   if (name[0] == 0) return false;
-  if (StrCompare(name, ".") == 0 || StrCompare(name, "..") == 0) return false;
+  // "." and "..".
+  if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+    return false;
   for (const unsigned char* c = reinterpret_cast<const unsigned char*>(name);
        *c; ++c) {
     if (*c < 0x20 || *c == 0x7F || *c == '\\' || *c == '/' || *c == ':')
