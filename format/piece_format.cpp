@@ -77,24 +77,24 @@ HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
 }
 
 uint32_t StubImageSize(const uint8_t* image, uint32_t length) {
+  // In 32 bits throughout: pe is at most 0xFFFF, each entry checked lies at
+  // most 40 bytes below length (which is at least 0x40) before the next is
+  // formed, and the sum at the end is checked for wrapping.
   if (image == nullptr || length < 0x40) return 0;
-  uint64_t pe = Get16(image + 0x3C);
+  uint32_t pe = Get16(image + 0x3C);
   if (pe + 8 > length) return 0;
   uint32_t sections = Get16(image + pe + 6);
-  uint64_t table = pe + 248;  // signature, file header, PE32 optional header
+  uint32_t entry = pe + 248;  // signature, file header, PE32 optional header
   uint32_t counted = 1;       // entry 0
-  uint64_t entry = 0;
-  uint32_t index = 0;
   do {
-    ++index;
-    entry = table + static_cast<uint64_t>(index) * 40;
-    if (entry + 40 > length) return 0;
+    entry += 40;
+    if (entry > length - 40) return 0;
     if (image[entry] == '.') ++counted;
   } while (sections > counted);
-  uint64_t end =
-      static_cast<uint64_t>(Get32(image + entry + 20)) + Get32(image + entry + 16);
-  if (end > 0xFFFFFFFFu) return 0;
-  return static_cast<uint32_t>(end);
+  uint32_t raw_size = Get32(image + entry + 16);
+  uint32_t end = Get32(image + entry + 20) + raw_size;
+  if (end < raw_size) return 0;
+  return end;
 }
 
 bool SplitPath(const char* path, PathParts* out, char sep) {
@@ -120,21 +120,18 @@ bool SplitPath(const char* path, PathParts* out, char sep) {
 bool CreateFolderChain(Platform& p, const char* path, char sep) {
   char buf[kPathCap];
   if (!StrCopy(buf, sizeof buf, path) || buf[0] == 0) return false;
-  size_t n = StrLen(buf);
-  size_t i = 0;
-  for (;;) {
-    while (i < n && buf[i] != sep) ++i;
-    char saved = buf[i];
+  // Each prefix that ends before a separator or at the end, in turn.
+  for (size_t i = 0;; ++i) {
+    const char c = buf[i];
+    if (c != sep && c != 0) continue;
     buf[i] = 0;
     // An empty prefix is the root of an absolute path (or a doubled
     // separator): there is nothing to create there.
-    if (buf[0] != 0 && !(i > 0 && buf[i - 1] == sep) && !p.IsFolder(buf)) {
-      if (!p.MakeFolder(buf) && !p.IsFolder(buf)) return false;
-    }
-    buf[i] = saved;
-    if (i >= n) return true;
-    ++i;
-    if (i >= n) return true;
+    if (buf[0] != 0 && !(i > 0 && buf[i - 1] == sep) && !p.IsFolder(buf) &&
+        !p.MakeFolder(buf) && !p.IsFolder(buf))
+      return false;
+    buf[i] = c;
+    if (c == 0 || buf[i + 1] == 0) return true;
   }
 }
 
@@ -171,7 +168,9 @@ bool SelfJoinBase(char* out, size_t cap, const char* base) {
 
 bool IsSafeFileName(const char* name) {
   if (name[0] == 0) return false;
-  if (StrCompare(name, ".") == 0 || StrCompare(name, "..") == 0) return false;
+  // "." and "..".
+  if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+    return false;
   for (const unsigned char* c = reinterpret_cast<const unsigned char*>(name);
        *c; ++c) {
     if (*c < 0x20 || *c == 0x7F || *c == '\\' || *c == '/' || *c == ':')

@@ -39,19 +39,35 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
   do {
     uint64_t length = 0;
     uint32_t piece_left = 0;
-    if (k == 0) {
-      StrCopy(piece_name, sizeof piece_name, own.name);
-      StrCopy(piece_path, sizeof piece_path, self_path);
-      scope.input = p.OpenRead(self_path, &why);
-      if (!scope.input) {
+    // Piece 0 is this program's own file; the others are named after it.
+    const char* in_name = own.name;
+    const char* in_path = self_path;
+    if (k != 0) {
+      if (!PieceName(piece_name, sizeof piece_name, own.base, k) ||
+          !JoinPath(p, piece_path, sizeof piece_path, own.folder, piece_name))
+        return kFailed;
+      in_name = piece_name;
+      in_path = piece_path;
+    }
+    scope.input = p.OpenRead(in_path, &why);
+    if (!scope.input) {
+      if (k == 0)
         Tell(p, kMsgOpenFailed, own.name);
-        return kFailed;
-      }
-      if (!p.Length(scope.input, &length, io)) return kIoFailure;
-      if (length > 0xFFFFFFFFu) {
-        Tell(p, kMsgTooLarge, own.name);
-        return kFailed;
-      }
+      else
+        p.Notify(why.text);
+      return kFailed;
+    }
+    if (k != 0 && p.SameFile(scope.input, scope.output)) {
+      Tell(p, kMsgIsOutput, piece_path);
+      return kFailed;
+    }
+    if (!p.Length(scope.input, &length, io)) return kIoFailure;
+    if (length > 0xFFFFFFFFu) {
+      Tell(p, kMsgTooLarge, in_name);
+      return kFailed;
+    }
+    piece_left = static_cast<uint32_t>(length);
+    if (k == 0) {
       PieceHeader h;
       HeaderRead read = HeaderRead::kNotPieceSet;
       if (stub_image_size < length) {
@@ -69,8 +85,7 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       if (h.header_size != kHeaderSize &&
           !p.Seek(scope.input, uint64_t{stub_image_size} + h.header_size, io))
         return kIoFailure;
-      piece_left = static_cast<uint32_t>(length) - stub_image_size -
-                   h.header_size;
+      piece_left -= stub_image_size + h.header_size;
       c.remaining = h.source_size;
       c.done = uint64_t{stub_image_size} + h.header_size;
       c.total = c.done + h.source_size;
@@ -88,31 +103,12 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), out_name,
              static_cast<int>(c.total >> 10));
       p.ProgressCaption(text);
-    } else {
-      if (!PieceName(piece_name, sizeof piece_name, own.base, k) ||
-          !JoinPath(p, piece_path, sizeof piece_path, own.folder, piece_name))
-        return kFailed;
-      scope.input = p.OpenRead(piece_path, &why);
-      if (!scope.input) {
-        p.Notify(why.text);
-        return kFailed;
-      }
-      if (p.SameFile(scope.input, scope.output)) {
-        Tell(p, kMsgIsOutput, piece_path);
-        return kFailed;
-      }
-      if (!p.Length(scope.input, &length, io)) return kIoFailure;
-      if (length > 0xFFFFFFFFu) {
-        Tell(p, kMsgTooLarge, piece_name);
-        return kFailed;
-      }
-      piece_left = static_cast<uint32_t>(length);
     }
 
-    Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), piece_name,
+    Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), in_name,
            static_cast<int>(length >> 10));
     p.ProgressLabel(text);
-    switch (CopyChunks(p, scope.input, piece_path, scope.output, piece_left, &c,
+    switch (CopyChunks(p, scope.input, in_path, scope.output, piece_left, &c,
                        io)) {
       case CopyEnd::kCopied:
         break;

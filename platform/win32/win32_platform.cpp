@@ -41,6 +41,25 @@ bool Fail(Failure* why, FileHandle f) {
   return false;
 }
 
+// True when two open handles name the same file: volume serial and file
+// index alike.
+bool SameIdentity(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  return GetFileInformationByHandle(a, &ia) &&
+         GetFileInformationByHandle(b, &ib) &&
+         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh &&
+         ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+// The attributes of what stands at path; INVALID_FILE_ATTRIBUTES when
+// nothing does or the path does not convert.
+DWORD AttributesOf(const char* path) {
+  wchar_t wide[kPathCap];
+  if (!ToWide(path, wide, kPathCap)) return INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(wide);
+}
+
 }  // namespace
 
 Win32Platform::Win32Platform(UINT progress_caption_id)
@@ -71,12 +90,11 @@ void Win32Platform::SetFailure(Failure* why, const char* path, DWORD error) {
   DWORD n = FormatMessageW(
       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
       error, 0, wide, 512, nullptr);
-  // The system's texts end in a line break; some hold one inside.
-  while (n > 0 && (wide[n - 1] == L'\r' || wide[n - 1] == L'\n' ||
-                   wide[n - 1] == L' '))
-    --n;
+  // The system's texts end in a line break; some hold one inside. Every
+  // break becomes a blank, and the blanks at the end go.
   for (DWORD i = 0; i < n; ++i)
     if (wide[i] == L'\r' || wide[i] == L'\n') wide[i] = L' ';
+  while (n > 0 && wide[n - 1] == L' ') --n;
   wide[n] = 0;
   if (n == 0 || !FromWide(wide, cause, sizeof cause))
     Format(cause, sizeof cause, "error %u", static_cast<unsigned>(error));
@@ -179,13 +197,7 @@ bool Platform::Copy(FileHandle src, FileHandle dst, void* buf,
 }
 
 bool Platform::SameFile(FileHandle a, FileHandle b) {
-  BY_HANDLE_FILE_INFORMATION ia, ib;
-  if (!GetFileInformationByHandle(HandleOf(a), &ia) ||
-      !GetFileInformationByHandle(HandleOf(b), &ib))
-    return false;
-  return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-         ia.nFileIndexHigh == ib.nFileIndexHigh &&
-         ia.nFileIndexLow == ib.nFileIndexLow;
+  return SameIdentity(HandleOf(a), HandleOf(b));
 }
 
 bool Platform::IsFileAt(FileHandle f, const char* path) {
@@ -196,12 +208,7 @@ bool Platform::IsFileAt(FileHandle f, const char* path) {
       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
       nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION ia, ib;
-  bool same = GetFileInformationByHandle(HandleOf(f), &ia) &&
-              GetFileInformationByHandle(h, &ib) &&
-              ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-              ia.nFileIndexHigh == ib.nFileIndexHigh &&
-              ia.nFileIndexLow == ib.nFileIndexLow;
+  bool same = SameIdentity(HandleOf(f), h);
   CloseHandle(h);
   return same;
 }
@@ -221,15 +228,11 @@ void Platform::Close(FileHandle f) {
 }
 
 bool Platform::Exists(const char* path) {
-  wchar_t wide[kPathCap];
-  return ToWide(path, wide, kPathCap) &&
-         GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
+  return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Platform::IsFolder(const char* path) {
-  wchar_t wide[kPathCap];
-  if (!ToWide(path, wide, kPathCap)) return false;
-  DWORD attributes = GetFileAttributesW(wide);
+  DWORD attributes = AttributesOf(path);
   return attributes != INVALID_FILE_ATTRIBUTES &&
          (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
