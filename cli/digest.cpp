@@ -222,24 +222,22 @@ Hasher::StreamState* Hasher::WaitIdle(Stream s,
   return st;
 }
 
-Sha256 Hasher::Finish(Stream s) {
+std::unique_ptr<Hasher::StreamState> Hasher::Take(Stream s) {
   std::unique_lock<std::mutex> lock(mu_);
   WaitIdle(s, lock);
-  // No worker holds a job for s now, so its digest is the caller's.
+  // No worker holds a job for s now, so its state is the caller's.
   std::unique_ptr<StreamState> owned = std::move(streams_[s]);
   streams_.erase(s);
-  lock.unlock();
+  return owned;
+}
+
+Sha256 Hasher::Finish(Stream s) {
+  std::unique_ptr<StreamState> owned = Take(s);
   if (!owned->error.empty()) throw std::runtime_error(owned->error);
   return owned->digest.Final();
 }
 
-void Hasher::Discard(Stream s) {
-  std::unique_lock<std::mutex> lock(mu_);
-  WaitIdle(s, lock);
-  std::unique_ptr<StreamState> owned = std::move(streams_[s]);
-  streams_.erase(s);
-  lock.unlock();
-}
+void Hasher::Discard(Stream s) { Take(s); }
 
 void Hasher::Work() {
   std::unique_lock<std::mutex> lock(mu_);

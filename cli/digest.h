@@ -119,6 +119,8 @@ class Hasher {
   void Queue(Buffer* b, const uint8_t* data, size_t len,
              std::vector<uint8_t> small, std::initializer_list<Stream> ss);
   StreamState* WaitIdle(Stream s, std::unique_lock<std::mutex>& lock);
+  // Waits for s's queued bytes, then removes s and hands over its state.
+  std::unique_ptr<StreamState> Take(Stream s);
   void Work();
 
   std::vector<std::unique_ptr<uint8_t[]>> storage_;
