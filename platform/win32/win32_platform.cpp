@@ -4,6 +4,21 @@
 #include "format/text.h"
 #include "platform/win32/wide.h"
 
+#include <commdlg.h>
+#include <shlobj.h>
+
+// The Windows programs are compiled with GCC's i386 structure layout, which
+// aligns 64-bit members to 4 bytes (windows/CMakeLists.txt). The system's
+// structures that they pass hold no such member and no bit-field, so they
+// keep the system's layout; their sizes say so.
+static_assert(sizeof(BROWSEINFOW) == 32 && sizeof(MONITORINFO) == 40 &&
+                  sizeof(MSG) == 28 && sizeof(OPENFILENAMEW) == 88 &&
+                  sizeof(PAINTSTRUCT) == 64 && sizeof(LARGE_INTEGER) == 8 &&
+                  sizeof(BY_HANDLE_FILE_INFORMATION) == 52 &&
+                  sizeof(WIN32_FIND_DATAW) == 592 &&
+                  sizeof(IMAGE_NT_HEADERS32) == 248,
+              "a system structure changed its layout");
+
 namespace pvx {
 
 namespace {
