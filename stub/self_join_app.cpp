@@ -26,11 +26,7 @@ CSelfJoinApp::CSelfJoinApp()
 }
 
 BOOL CSelfJoinApp::InitInstance() {
-  wchar_t path[kPathCap];
-  DWORD n = GetModuleFileNameW(nullptr, path, kPathCap);
-  if (n >= kPathCap) n = 0;
-  path[n] = 0;
-  FromWide(path, m_strSelfPath, kPathCap);
+  FromWide(m_platform.ModulePath(), m_strSelfPath, kPathCap);
   m_nStubImageSize = LoadedImageSize(ThisModule());
 
   CSelfJoinDlg dialog(*this);

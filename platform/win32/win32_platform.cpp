@@ -79,17 +79,16 @@ DWORD AttributesOf(const char* path) {
 
 Win32Platform::Win32Platform(UINT progress_caption_id)
     : caption_id_(progress_caption_id) {
-  // The program's file name without its extension.
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (n >= MAX_PATH) n = 0;
-  path[n] = 0;
-  const wchar_t* name = path;
-  for (const wchar_t* c = path; *c; ++c)
+  DWORD n = GetModuleFileNameW(nullptr, module_path_, kPathCap);
+  if (n >= kPathCap) n = 0;
+  module_path_[n] = 0;
+  // The title: the program's file name without its extension.
+  const wchar_t* name = module_path_;
+  for (const wchar_t* c = module_path_; *c; ++c)
     if (*c == L'\\' || *c == L'/') name = c + 1;
   int len = 0;
   int dot = -1;
-  for (; name[len]; ++len) {
+  for (; name[len] && len < MAX_PATH - 1; ++len) {
     title_[len] = name[len];
     if (name[len] == L'.') dot = len;
   }

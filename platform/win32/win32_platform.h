@@ -41,6 +41,9 @@ class Win32Platform final : public Platform {
   // The program's name (its file name without extension): the title of
   // every message box.
   const wchar_t* Title() const { return title_; }
+  // The running program's full path, as the system reports it (empty when
+  // it is longer than kPathCap).
+  const wchar_t* ModulePath() const { return module_path_; }
   // A message box with text, MB_OK or MB_OKCANCEL, owned by the progress
   // window while it exists, else by the main window; returns the answer.
   int ShowMessage(const char* text, UINT type);
@@ -75,6 +78,7 @@ class Win32Platform final : public Platform {
   uint32_t stub_length_ = 0;
   CProgressDlg* progress_ = nullptr;
   alignas(CProgressDlg) unsigned char progress_room_[sizeof(CProgressDlg)];
+  wchar_t module_path_[kPathCap];
   wchar_t title_[MAX_PATH];
   // The open files and the chunk buffer, inside the object (which the
   // programs keep on their committed stack) so that no program needs a heap
