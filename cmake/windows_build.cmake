@@ -24,12 +24,18 @@ endif()
 include(ExternalProject)
 set(PVX_WINDOWS_BINARY_DIR ${CMAKE_BINARY_DIR}/windows)
 set(PVX_STUB_EXE ${PVX_WINDOWS_BINARY_DIR}/_sSPVX.exe)
+# The native step that takes the DOS program out of the linked stub; the
+# cross build runs it right after linking the stub (windows/CMakeLists.txt).
+add_executable(pvx_pack_stub ${PVX_ROOT}/stub/pack_stub.cpp)
+target_compile_options(pvx_pack_stub PRIVATE -Wall -Wextra)
 ExternalProject_Add(pvx_windows
   SOURCE_DIR ${PVX_ROOT}/windows
   BINARY_DIR ${PVX_WINDOWS_BINARY_DIR}
+  DEPENDS pvx_pack_stub
   CMAKE_ARGS
     -DCMAKE_TOOLCHAIN_FILE=${PVX_ROOT}/cmake/mingw-i686.cmake
     -DCMAKE_BUILD_TYPE=MinSizeRel
+    -DPVX_PACK_STUB=$<TARGET_FILE:pvx_pack_stub>
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${PVX_STUB_EXE} ${PVX_WINDOWS_BINARY_DIR}/Parvex.exe
   INSTALL_COMMAND "")

@@ -3,6 +3,9 @@
 //   - its whole file is its stub image: StubImageSize over the file gives
 //     the file's length (so the header written behind it is found again),
 //     and every section name begins with ".";
+//   - with a section alignment below a page, which is how it is linked,
+//     every section's raw data lies at its address and both alignments
+//     are equal: Windows maps such an image as the file stands;
 //   - it imports only from the system DLLs of a bare Windows (kernel32,
 //     user32, shell32, comctl32), so no run-time library has to travel
 //     with it;
@@ -36,6 +39,7 @@ enum Problem : unsigned {
   kSectionName = 4,   // a section name without a leading "."
   kImports = 8,       // a DLL outside the allowed list
   kTooLarge = 16,     // longer than the limit
+  kMapping = 32,      // small alignment, but a section off its address
 };
 
 uint32_t U16(const std::vector<uint8_t>& f, size_t at) {
@@ -54,6 +58,7 @@ struct Section {
 };
 
 struct Image {
+  uint32_t section_alignment = 0, file_alignment = 0, header_size = 0;
   std::vector<Section> sections;
   uint32_t import_rva = 0;
   std::vector<std::string> dlls;
@@ -84,6 +89,9 @@ bool Parse(const std::vector<uint8_t>& f, Image* image, std::string* why) {
     *why = "not a PE32 image";
     return false;
   }
+  image->section_alignment = U32(f, optional + 32);
+  image->file_alignment = U32(f, optional + 36);
+  image->header_size = U32(f, optional + 60);
   image->import_rva = U32(f, optional + 96 + 8);
   uint32_t table = optional + optional_size;
   for (uint32_t i = 0; i < count; ++i) {
@@ -145,7 +153,13 @@ unsigned Check(const std::vector<uint8_t>& f, uint32_t max_size,
              s.raw_offset, s.raw_offset + s.raw_size);
     *report += line;
     if (s.name.empty() || s.name[0] != '.') problems |= kSectionName;
+    if (image.section_alignment < 0x1000 &&
+        (s.raw_offset != s.rva ||
+         image.file_alignment != image.section_alignment ||
+         image.header_size > s.rva))
+      problems |= kMapping;
   }
+  if (problems & kMapping) *report += "a section's raw data is off its address\n";
   for (const std::string& dll : image.dlls) {
     bool allowed = false;
     for (const char* ok : kAllowedDlls)
@@ -167,8 +181,8 @@ const char* Describe(unsigned problems) {
   text.clear();
   const char* names[] = {"bad headers", "stub image is not the whole file",
                          "section name without '.'", "disallowed import",
-                         "too large"};
-  for (int i = 0; i < 5; ++i)
+                         "too large", "sections off their addresses"};
+  for (int i = 0; i < 6; ++i)
     if (problems & (1u << i)) text += std::string(text.empty() ? "" : ", ") + names[i];
   return text.empty() ? "none" : text.c_str();
 }
@@ -212,6 +226,12 @@ int SelfTest(const std::vector<uint8_t>& program, uint32_t max_size) {
   size_t n = image.dlls[0].size();
   for (size_t i = 0; i < n; ++i) f[at + i] = i < strlen(crt) ? crt[i] : 0;
   expect("an import renamed to the C run-time", f, 0, kImports);
+
+  f = program;
+  const uint32_t moved = image.sections[0].raw_offset + 16;
+  for (int i = 0; i < 4; ++i)
+    f[table + 20 + i] = static_cast<uint8_t>(moved >> 8 * i);
+  expect("first section's raw data moved by 16 bytes", f, 0, kMapping);
 
   expect("a limit one byte below its size", program,
          static_cast<uint32_t>(program.size()) - 1, kTooLarge);
