@@ -45,10 +45,6 @@ void CentreWindow(HWND window) {
 
 CDialog::CDialog(UINT template_id) : m_nIDTemplate(template_id) {}
 
-CDialog::~CDialog() {
-  if (m_hWnd) ::DestroyWindow(m_hWnd);
-}
-
 INT_PTR CDialog::DoModal(HWND owner) {
   return DialogBoxParamW(ThisModule(),
                          MAKEINTRESOURCEW(m_nIDTemplate), owner, DialogProc,

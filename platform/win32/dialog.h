@@ -59,9 +59,13 @@ class CDialog {
   static void SetText(HWND window, const char* text);
 
  protected:
-  // Destroys the window if it still exists. Dialogs live on the stack or
-  // inside their owner; none is deleted through this class.
-  ~CDialog();
+  // Leaves the window alone: a modal dialog's window is gone when DoModal
+  // returns, and a modeless dialog destroys its window in its own
+  // destructor (CProgressDlg does), before the object that the dialog
+  // procedure reaches goes. Nothing to do here also means no table of
+  // virtual functions of this class in the programs. Dialogs live on the
+  // stack or inside their owner; none is deleted through this class.
+  ~CDialog() = default;
 
   // Called when the window has been created: UpdateData(false). Returns
   // TRUE to give the focus to the first tab stop.
