@@ -312,7 +312,8 @@ bool Platform::ProgressCreate() {
   self.progress_ =
       new (self.progress_room_) CProgressDlg(0, self.caption_id_);
   if (!self.progress_->Create(self.main_)) {
-    self.progress_->~CProgressDlg();
+    // No window came to be and the owner is enabled again: the object
+    // holds nothing that its destructor would give back.
     self.progress_ = nullptr;
     return false;
   }
