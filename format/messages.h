@@ -7,30 +7,33 @@
 
 namespace pvx {
 
+// The texts that only the tool's own cut and join engines show come last,
+// from kMsgToolOnly on: the stub's catalogue stops before them.
 enum Msg {
-  kMsgNoNeedToSplit,     // name, kilobytes (grouped text)
-  kMsgInsertDisk,        // disk number
-  kMsgRenameQuestion,    // piece name, piece name
-  kMsgOverwrite,         // name
   kMsgOverwriteStub,     // name (the stub's wording, on one line)
-  kMsgFailFindResource,
-  kMsgTooManyPieces,
-  kMsgCutDone,           // title, count
   kMsgJoinDone,          // output name
   kMsgNotPieceSet,       // piece name
   kMsgOpenFailed,        // own name
-  kMsgCutCaption,        // name, kilobytes (grouped text)
   kMsgJoinCaption,       // name, kilobytes (number)
   kMsgUnsafeName,        // piece name, stored name
   kMsgBadHeaderName,     // piece name
-  kMsgNameNotCp932,      // name
   kMsgTooLarge,          // name
-  kMsgPieceSizeTooSmall, // piece size, head length
   kMsgPathTooLong,       // path
   kMsgEndedEarly,        // file name
   kMsgIsInput,           // file name
   kMsgIsOutput,          // file name
   kMsgNoProgressWindow,
+  kMsgToolOnly,
+  kMsgNoNeedToSplit = kMsgToolOnly,  // name, kilobytes (grouped text)
+  kMsgInsertDisk,        // disk number
+  kMsgRenameQuestion,    // piece name, piece name
+  kMsgOverwrite,         // name
+  kMsgFailFindResource,
+  kMsgTooManyPieces,
+  kMsgCutDone,           // title, count
+  kMsgCutCaption,        // name, kilobytes (grouped text)
+  kMsgNameNotCp932,      // name
+  kMsgPieceSizeTooSmall, // piece size, head length
   kMsgNameNotStorable,   // name
   kMsgCount
 };

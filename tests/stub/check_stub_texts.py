@@ -24,15 +24,28 @@ def read(path):
 
 header = read('format/messages.h')
 enum = header[header.index('enum Msg {'):header.index('kMsgCount')]
-ids = re.findall(r'^\s*(kMsg\w+)\s*,', enum, re.M)
+# Every id in order; kMsgToolOnly only names where the TOOL texts begin.
+ids = [i for i in re.findall(r'^\s*(kMsg\w+)\s*(?:=\s*\w+\s*)?,', enum, re.M)
+       if i != 'kMsgToolOnly']
 
 catalogue = read('format/messages.cpp')
-table = catalogue[catalogue.index('kTexts[kMsgCount] = {'):]
+table = catalogue[catalogue.index('kTexts[kTextCount] = {'):]
 kinds = re.findall(r'^    (TOOL|T)\(', table, re.M)
 if len(kinds) != len(ids):
     print('messages.cpp holds %d entries for %d ids' % (len(kinds), len(ids)))
     sys.exit(1)
 tool_only = {i for i, k in zip(ids, kinds) if k == 'TOOL'}
+# The stub's table ends before the first TOOL entry: every entry after it
+# must be one too, and it must be the one at kMsgToolOnly.
+first_tool = kinds.index('TOOL') if 'TOOL' in kinds else len(kinds)
+if 'T' in kinds[first_tool:]:
+    print('messages.cpp: a text the stub shows stands after a TOOL entry')
+    sys.exit(1)
+if first_tool < len(ids) and not re.search(
+        r'^\s*%s\s*=\s*kMsgToolOnly\b' % ids[first_tool], header, re.M):
+    print('messages.h: %s, the first TOOL entry, is not kMsgToolOnly' %
+          ids[first_tool])
+    sys.exit(1)
 
 problems = []
 DIRECTIVE = re.compile(r'%(?:%|0?[0-9]*[sduc])')
