@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "platform/win32/dialog.h"
+#include "progress/percent.h"
 #include "progress/progress_ids.h"
 
 namespace pvx {
@@ -51,9 +52,10 @@ class CProgressDlg : public CDialog {
 
   HWND m_progress = nullptr;
   UINT m_nCaptionId;
-  int m_nRangeLow = 0;
-  int m_nRangeHigh = 65535;
-  int m_nStep = 10;
+  // The bar's range and step never change.
+  static constexpr int m_nRangeLow = kRangeLow;
+  static constexpr int m_nRangeHigh = kRangeHigh;
+  static constexpr int m_nStep = 10;
   BOOL m_bCancelled = FALSE;
   BOOL m_bOwnerDisabled = FALSE;
   HWND m_pParentWnd = nullptr;
