@@ -28,6 +28,7 @@ set(PVX_STUB_EXE ${PVX_WINDOWS_BINARY_DIR}/_sSPVX.exe)
 # cross build runs it right after linking the stub (windows/CMakeLists.txt).
 add_executable(pvx_pack_stub ${PVX_ROOT}/stub/pack_stub.cpp)
 target_compile_options(pvx_pack_stub PRIVATE -Wall -Wextra)
+target_include_directories(pvx_pack_stub PRIVATE ${PVX_ROOT})
 ExternalProject_Add(pvx_windows
   SOURCE_DIR ${PVX_ROOT}/windows
   BINARY_DIR ${PVX_WINDOWS_BINARY_DIR}

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "format/piece_format.h"
+#include "stub/read_program.h"
 
 namespace {
 
@@ -263,17 +264,8 @@ int main(int argc, char** argv) {
             "       check_stub --self-test STUB.exe\n");
     return 2;
   }
-  FILE* file = fopen(path, "rb");
-  if (!file) {
-    perror(path);
-    return 1;
-  }
   std::vector<uint8_t> bytes;
-  uint8_t chunk[4096];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  fclose(file);
+  if (!ReadProgram(path, &bytes)) return 1;
 
   if (self_test) return SelfTest(bytes, 0) == 0 ? 0 : 1;
 

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "stub/read_program.h"
+
 namespace {
 
 constexpr uint32_t kDosProgram = 64;  // bytes between the DOS and PE headers
@@ -88,20 +90,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const char* path = argv[1];
-  FILE* in = fopen(path, "rb");
-  if (!in) {
-    perror(path);
-    return 1;
-  }
   std::vector<uint8_t> bytes;
-  uint8_t chunk[4096];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, in)) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  const bool read_ok = !ferror(in);
-  fclose(in);
-  const char* why = "cannot be read";
-  if (!read_ok || !Pack(bytes, &why)) {
+  if (!ReadProgram(path, &bytes)) return 1;
+  const char* why = "";
+  if (!Pack(bytes, &why)) {
     fprintf(stderr, "%s: %s\n", path, why);
     return 1;
   }
