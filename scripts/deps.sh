@@ -6,13 +6,14 @@
 #   deps.sh test    the above, plus groff (the man page check), zsh (the
 #                   completion check), clang and its libFuzzer and sanitizer
 #                   run-times (fuzzing), setpriv (util-linux), Wine, Xvfb,
-#                   Japanese fonts and imagemagick (screenshots)
+#                   Japanese fonts, imagemagick (screenshots) and DOSBox
+#                   (the stub started under MS-DOS)
 set -euo pipefail
 what=${1:-build}
 
 pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev libssl-dev g++-mingw-w64-i686 dpkg-dev file)
 if [ "$what" = test ]; then
-  pkgs+=(groff-base zsh clang libclang-rt-14-dev util-linux xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales)
+  pkgs+=(groff-base zsh clang libclang-rt-14-dev util-linux xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales dosbox)
 fi
 
 missing=()

@@ -10,6 +10,12 @@
 //
 //   pack_stub STUB.exe
 //
+// The DOS program goes, but not what it did: started under MS-DOS, the file
+// still says that it is a Windows program and ends. A 14-byte program and
+// its text take its place inside the DOS header, in fields that Windows
+// never reads (from 0x1C on, up to e_lfanew at 0x3C); the header's own
+// fields then make DOS load the file from its first byte and start there.
+//
 // Exit status 0 when the file was packed, 1 when it is not the linked stub
 // this expects or cannot be rewritten (it then stays as it was), 2 on bad
 // usage.
@@ -27,6 +33,15 @@ namespace {
 
 constexpr uint32_t kDosProgram = 64;  // bytes between the DOS and PE headers
 constexpr uint32_t kDosHeader = 64;
+
+// 0x1C: push cs; pop ds; mov dx, 0x2A; mov ah, 9; int 21h (print the text
+// at 0x2A up to its "$"); mov ax, 4C01h; int 21h (end, status 1).
+constexpr uint8_t kDosCode[] = {0x0E, 0x1F, 0xBA, 0x2A, 0x00, 0xB4, 0x09,
+                                0xCD, 0x21, 0xB8, 0x01, 0x4C, 0xCD, 0x21};
+constexpr char kDosText[] = "Windows program\r\n$";
+constexpr uint32_t kDosCodeAt = 0x1C;
+static_assert(kDosCodeAt + sizeof kDosCode == 0x2A, "the text follows the code");
+static_assert(0x2A + sizeof kDosText - 1 <= 0x3C, "the text ends before e_lfanew");
 
 uint32_t Get(const std::vector<uint8_t>& f, size_t at, int bytes) {
   uint32_t v = 0;
@@ -79,6 +94,13 @@ bool Pack(std::vector<uint8_t>& f, const char** why) {
   Put(f, optional + 60, headers - kDosProgram);
   f.erase(f.begin() + kDosHeader, f.begin() + kDosHeader + kDosProgram);
   Put(f, 0x3C, kDosHeader);
+  // DOS: no header paragraphs (the load image starts at byte 0), entry
+  // CS:IP = 0:0x1C.
+  f[0x08] = f[0x09] = 0;
+  f[0x14] = kDosCodeAt;
+  f[0x15] = f[0x16] = f[0x17] = 0;
+  memcpy(&f[kDosCodeAt], kDosCode, sizeof kDosCode);
+  memcpy(&f[0x2A], kDosText, sizeof kDosText - 1);
   return true;
 }
 
