@@ -1,5 +1,7 @@
 #include "cli/digest.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <string.h>
 
 #include <openssl/evp.h>
@@ -97,6 +99,20 @@ Hasher::Hasher(size_t buffers, size_t buffer_size, size_t workers) {
     buffers_.push_back(Buffer{storage_.back().get(), buffer_size});
   }
   for (Buffer& b : buffers_) free_.push_back(&b);
+  // The workers take no signal that a user or the system sends: such a
+  // signal must reach a thread that waits for it. A Ctrl-C taken by a
+  // worker would only set the program's flag, while the main thread kept
+  // waiting at a prompt for a line that never comes. They inherit the
+  // mask of the thread that starts them.
+  sigset_t sent, before;
+  sigemptyset(&sent);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP})
+    sigaddset(&sent, sig);
+  pthread_sigmask(SIG_BLOCK, &sent, &before);
+  struct Restore {
+    const sigset_t* mask;
+    ~Restore() { pthread_sigmask(SIG_SETMASK, mask, nullptr); }
+  } restore{&before};
   for (size_t i = 0; i < workers; ++i)
     workers_.emplace_back(&Hasher::Work, this);
 }

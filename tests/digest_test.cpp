@@ -1,7 +1,10 @@
 // SHA-256 through libcrypto, and the background hasher a copy loop feeds.
 #include "cli/digest.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -238,6 +241,46 @@ TEST_P(HasherTest, DiscardAndDestructionWithQueuedWorkEnd) {
     // t is neither finished nor discarded: the destructor drops it.
   }
   SUCCEED();
+}
+
+// A Ctrl-C sent to the program while its workers run reaches the thread
+// that waits for it, never a worker: with SIGINT held back by this thread,
+// it stays pending until this thread lets it in, and its handler runs here.
+pthread_t g_interrupted_in;
+volatile sig_atomic_t g_interrupts = 0;
+extern "C" void NoteInterrupt(int) {
+  g_interrupted_in = pthread_self();
+  g_interrupts = g_interrupts + 1;
+}
+
+TEST_P(HasherTest, WorkersTakeNoInterrupt) {
+  struct sigaction note = {}, before;
+  note.sa_handler = NoteInterrupt;
+  sigemptyset(&note.sa_mask);
+  ASSERT_EQ(sigaction(SIGINT, &note, &before), 0);
+  g_interrupts = 0;
+  {
+    // The workers start with this thread's mask as it is; it holds SIGINT
+    // back only afterwards, as a prompt's wait does.
+    Hasher h(2, 1 << 16, GetParam());
+    sigset_t interrupt, mask;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &interrupt, &mask);
+    Hasher::Stream s = h.NewStream();
+    std::vector<uint8_t> src = test::Pattern(1 << 20, 3);
+    kill(getpid(), SIGINT);  // to the process: any thread that takes it
+    Feed(h, src.data(), src.size(), {s});
+    h.Finish(s);
+    EXPECT_EQ(g_interrupts, 0) << "a worker took the interrupt";
+    sigset_t pending;
+    sigpending(&pending);
+    EXPECT_TRUE(sigismember(&pending, SIGINT));
+    pthread_sigmask(SIG_SETMASK, &mask, nullptr);  // now this thread takes it
+  }
+  EXPECT_EQ(g_interrupts, 1);
+  EXPECT_TRUE(pthread_equal(g_interrupted_in, pthread_self()));
+  sigaction(SIGINT, &before, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Workers, HasherTest, ::testing::Values(1, 2));
