@@ -192,12 +192,18 @@ void CliPlatform::Notify(const char* text) {
 }
 
 bool CliPlatform::ConfirmReplace(const char* path, const char* text) {
-  if (!Redirected(path)) return HashingPlatform::ConfirmReplace(path, text);
-  // The engine's question names its own output; ask about the target.
-  char question[kPathCap + 128];
-  Format(question, sizeof question, Text(lang_, kMsgOverwrite),
-         output_to_.c_str());
-  return HashingPlatform::ConfirmReplace(output_to_.c_str(), question);
+  bool ok;
+  if (!Redirected(path)) {
+    ok = HashingPlatform::ConfirmReplace(path, text);
+  } else {
+    // The engine's question names its own output; ask about the target.
+    char question[kPathCap + 128];
+    Format(question, sizeof question, Text(lang_, kMsgOverwrite),
+           output_to_.c_str());
+    ok = HashingPlatform::ConfirmReplace(output_to_.c_str(), question);
+  }
+  if (ok) agreed_.insert(path);
+  return ok;
 }
 
 FileHandle CliPlatform::OpenWrite(const char* path, FileHandle like,

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include <set>
 #include <string>
 
 #include "cli/hashing_platform.h"
@@ -56,6 +57,9 @@ class CliPlatform final : public HashingPlatform {
   // question or at the disk prompt.
   bool Cancelled() const { return cancelled_; }
 
+  // True when the user agreed to replace what stands at path.
+  bool Agreed(const char* path) const { return agreed_.count(path) != 0; }
+
   Lang Language() override { return lang_; }
   // Each line of a notice starts with "parvex: ".
   void Notify(const char* text) override;
@@ -101,6 +105,7 @@ class CliPlatform final : public HashingPlatform {
   bool cancelled_ = false;
   bool quiet_ = false;
   bool input_is_data_ = false;
+  std::set<std::string> agreed_;  // paths the user agreed to replace
   std::string output_from_;   // join -o: the engine's output path
   std::string output_to_;     // and where it goes instead
   std::string closing_from_;  // the closing message naming the former

@@ -321,48 +321,36 @@ int RunCut(CliPlatform& p, const Options& o) {
   }
 
   CliPlatform::CatchInterrupt();
+  // The list is one of the set's names: the engines decide it (and ask
+  // about it) with the pieces', before anything is written. Its digests
+  // are taken in the same pass as the copy.
+  if (!o.no_checksum) {
+    p.SetCompanions(pvx::kListSuffix);
+    p.StartDigests();
+  }
   pvx::Failure io;
   int result;
+  pvx::StreamDigests digests;
+  digests.wanted = !o.no_checksum;
   if (from_stdin) {
     p.SetInputIsData();
-    std::string agreed_list;
-    pvx::StreamDigests digests;
-    if (!o.no_checksum) {
-      if (!pvx::AskAboutCutList(p, o.name, WithSeparator(o.destination),
-                                o.self_join, &agreed_list))
-        return p.Cancelled() ? kExitCancelled : kExitFailed;
-      p.StartDigests();
-      digests.wanted = true;
-    }
     result = pvx::CutStream(p, STDIN_FILENO, o.name, piece_size,
                             WithSeparator(o.destination), o.self_join,
                             &digests, &io);
-    int status = ExitStatus(p, result, io);
-    if (status == kExitDone && !o.no_checksum)
-      status = pvx::WriteCutList(p, o.name, agreed_list, &digests);
-    return status;
   } else {
     if (!FitsInOneSet(p, o.file, piece_size, head)) return kExitFailed;
-    // The list the cut would replace is asked about before anything is
-    // written; the digests are taken in the same pass as the copy.
-    std::string agreed_list;
-    if (!o.no_checksum) {
-      if (!pvx::AskAboutCutList(p, o.file, WithSeparator(o.destination),
-                                o.self_join, &agreed_list))
-        return p.Cancelled() ? kExitCancelled : kExitFailed;
-      p.StartDigests();
-    }
     result = pvx::CutFile(p, piece_size, o.file.c_str(),
                           WithSeparator(o.destination).c_str(), o.self_join,
                           o.pause, &io);
-    int status = ExitStatus(p, result, io);
-    if (status == kExitDone && !o.no_checksum) {
-      size_t slash = o.file.rfind('/');
-      status = pvx::WriteCutList(
-          p, o.file.substr(slash == std::string::npos ? 0 : slash + 1),
-          agreed_list);
-    }
-    return status;
+  }
+  if (result == pvx::kDone && !o.no_checksum) {
+    size_t slash = o.file.rfind('/');
+    if (from_stdin
+            ? pvx::WriteCutList(p, o.name, "", &digests) != kExitDone
+            : pvx::WriteCutList(
+                  p, o.file.substr(slash == std::string::npos ? 0 : slash + 1),
+                  o.file) != kExitDone)
+      result = pvx::kFailed;
   }
   return ExitStatus(p, result, io);
 }

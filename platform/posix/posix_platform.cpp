@@ -395,6 +395,16 @@ FileHandle PosixPlatform::OpenStandardOutput(Failure* why) {
   return Handle(t);
 }
 
+FileHandle PosixPlatform::OpenStandardInput(Failure* why) {
+  int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (fd < 0) {
+    Describe(why, Language() == Lang::kJapanese ? "標準入力" : "standard input",
+             errno);
+    return nullptr;
+  }
+  return Handle(new FileTag(fd, "-"));
+}
+
 std::vector<std::string> PosixPlatform::TakeKept() {
   std::vector<std::string> out;
   out.swap(kept_);
