@@ -282,6 +282,10 @@ bool CliPlatform::Confirm(const char* text) {
 }
 
 bool CliPlatform::AwaitDisk(const char* text) {
+  if (skip_disk_) {
+    skip_disk_ = false;
+    return true;
+  }
   EndProgressLine();
   fprintf(stderr, "%s [Enter] ", Prefixed(text).c_str());
   std::string line;

@@ -37,6 +37,9 @@ class CliPlatform final : public HashingPlatform {
   CliPlatform();
 
   void SetAnswers(Answers answers) { answers_ = answers; }
+  // The next request for a disk is answered at once: the user was asked
+  // for it already.
+  void SkipNextDisk() { skip_disk_ = true; }
   // Standard input carries data (cut -): questions never read it.
   void SetInputIsData() { input_is_data_ = true; }
   // No progress line and no closing message.
@@ -105,6 +108,7 @@ class CliPlatform final : public HashingPlatform {
   bool cancelled_ = false;
   bool quiet_ = false;
   bool input_is_data_ = false;
+  bool skip_disk_ = false;
   std::set<std::string> agreed_;  // paths the user agreed to replace
   std::string output_from_;   // join -o: the engine's output path
   std::string output_to_;     // and where it goes instead

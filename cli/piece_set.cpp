@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/checksums.h"
 #include "format/engine_util.h"
@@ -266,6 +267,78 @@ bool SurveySet(CliPlatform& p, const char* file, SetSurvey* out,
   return true;
 }
 
+namespace {
+
+// The files a join of s reads, as far as they are there: its pieces (the
+// program of a self-joining set is piece 0), further pieces beside it, and
+// the checksum list.
+std::vector<std::string> InputsOf(const SetSurvey& s, const std::string& list) {
+  std::vector<std::string> paths;
+  for (const SurveyPiece& piece : s.pieces) paths.push_back(piece.path);
+  for (const SurveyPiece& piece : s.beyond) paths.push_back(piece.path);
+  if (!list.empty()) paths.push_back(list);
+  return paths;
+}
+
+std::string IsInputText(Lang lang, const std::string& what) {
+  char text[2 * kPathCap];
+  Format(text, sizeof text, Text(lang, kMsgIsInput), what.c_str());
+  return text;
+}
+
+bool SameEntry(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+std::string OutputProblem(Lang lang, const SetSurvey& s,
+                          const std::string& out_path,
+                          const std::string& list) {
+  struct stat out, in;
+  const bool there = lstat(out_path.c_str(), &out) == 0;
+  for (const std::string& path : InputsOf(s, list)) {
+    // A link at the output's name is replaced itself, never its target.
+    if (path == out_path ||
+        (there && stat(path.c_str(), &in) == 0 && SameEntry(out, in)))
+      return IsInputText(lang, out_path);
+  }
+  if (there && !S_ISREG(out.st_mode) && !S_ISLNK(out.st_mode)) {
+    Failure why;
+    PosixPlatform::DescribeKind(&why, out_path.c_str(), out.st_mode, lang);
+    return why.text;
+  }
+  // The output is written as NAME.part first.
+  const std::string name = NameOf(out_path);
+  std::string folder = out_path.substr(0, out_path.size() - name.size());
+  long most = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (most <= 0) most = 255;
+  if (name.size() + 5 > static_cast<size_t>(most)) {
+    char text[2 * kPathCap];
+    snprintf(text, sizeof text,
+             Say(lang,
+                 "%s: the name is %zu bytes long; with \".part\" while it "
+                 "is written it must fit in %ld",
+                 "%s: 名前が %zu バイトあります. 書き込み中の \".part\" "
+                 "を含めて %ld バイトまでです"),
+             out_path.c_str(), name.size(), most);
+    return text;
+  }
+  return std::string();
+}
+
+std::string StandardOutputProblem(Lang lang, const SetSurvey& s,
+                                  const std::string& list) {
+  struct stat out, in;
+  if (fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode))
+    return std::string();
+  for (const std::string& path : InputsOf(s, list))
+    if (stat(path.c_str(), &in) == 0 && SameEntry(out, in))
+      return IsInputText(lang, Say(lang, "standard output (", "標準出力 (") +
+                                   path + ")");
+  return std::string();
+}
+
 std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s) {
   std::vector<std::string> lines;
   for (const SurveyPiece& piece : s.pieces) {
@@ -334,11 +407,18 @@ int ShowInfo(CliPlatform& p, const char* file) {
                "  ヘッダサイズ: %u (%u ではありません)\n"),
            s.header.header_size, kHeaderSize);
   }
-  if (!s.HeaderSound()) printf("  %s\n", s.problem.c_str());
   // Whether a checksum list travels with the set (it is not read here).
   std::string list = ListPathFor(s.set.piece0);
   struct stat st;
-  if (lstat(list.c_str(), &st) == 0)
+  const bool have_list = lstat(list.c_str(), &st) == 0;
+  // What the join would find wrong with its output, beside the pieces.
+  std::string output_problem =
+      s.HeaderSound() ? OutputProblem(lang, s, s.set.folder + s.output,
+                                      have_list ? list : std::string())
+                      : std::string();
+  if (!s.HeaderSound()) printf("  %s\n", s.problem.c_str());
+  if (!output_problem.empty()) printf("  %s\n", output_problem.c_str());
+  if (have_list)
     printf(Say(lang, "  checksum list: %s (check it with: parvex verify)\n",
                "  チェックサムの一覧: %s (parvex verify で検査できます)\n"),
            NameOf(list));
@@ -387,7 +467,11 @@ int ShowInfo(CliPlatform& p, const char* file) {
   for (const SurveyPiece& piece : s.beyond) show(piece, false);
 
   const uint64_t source = s.header.source_size;
-  if (s.Joinable()) {
+  const bool joinable = s.Joinable() && output_problem.empty();
+  if (!output_problem.empty()) {
+    printf(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
+           output_problem.c_str());
+  } else if (s.Joinable()) {
     printf(lang == Lang::kJapanese
                ? "完全です: %zu 個のファイルに %s バイトすべてがあります.\n"
            : s.pieces.size() == 1 ? "complete: %zu piece holds all %s %s.\n"
@@ -412,7 +496,7 @@ int ShowInfo(CliPlatform& p, const char* file) {
                                  "分割ファイルの長さが合いません.")
                            : s.problem.c_str());
   }
-  return s.Joinable() ? 0 : 1;
+  return joinable ? 0 : 1;
 }
 
 }  // namespace pvx

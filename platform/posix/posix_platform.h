@@ -88,6 +88,11 @@ class PosixPlatform : public Platform {
   // null when it is closed.
   FileHandle OpenStandardInput(Failure* why);
 
+  // "<path>: is a FIFO, not a regular file" and the like, for an entry of
+  // that mode that is not a regular file.
+  static void DescribeKind(Failure* why, const char* path, unsigned mode,
+                           Lang lang);
+
   // The path a handle was opened with, for messages.
   static const char* PathOf(FileHandle f);
 
