@@ -214,7 +214,7 @@ int VerifySet(CliPlatform& p, const std::string& file,
   int bad = 0;
   bool data_whole = s.Joinable();
   auto line = [&](const std::string& name, const char* verdict) {
-    printf("  %-24s %s\n", name.c_str(), verdict);
+    PrintSafe("  %-24s %s\n", name.c_str(), verdict);
   };
   for (size_t k = 0; k < s.pieces.size(); ++k) {
     const SurveyPiece& piece = s.pieces[k];
@@ -312,7 +312,7 @@ int VerifySet(CliPlatform& p, const std::string& file,
 
   const size_t n = s.pieces.size();
   if (!have_list) {
-    printf(Say(lang,
+    PrintSafe(Say(lang,
                "%s: no checksum list found (%s); the header and the lengths "
                "%s\n",
                "%s: チェックサムの一覧がありません (%s). ヘッダと長さは%s\n"),
@@ -321,14 +321,14 @@ int VerifySet(CliPlatform& p, const std::string& file,
                ? Say(lang, "are sound.", "正しいです.")
                : Say(lang, "do not add up.", "合いません."));
   } else if (bad == 0 && data_whole) {
-    printf(Say(lang, "verified: %zu %s%s match %s\n",
+    PrintSafe(Say(lang, "verified: %zu %s%s match %s\n",
                "検査済み: %zu 個のファイル%s が %s と一致します\n"),
            n, Say(lang, n == 1 ? "piece" : "pieces", ""),
            source_checked ? Say(lang, " and the joined file", " と結合結果")
                           : "",
            list_path.c_str());
   } else {
-    printf(Say(lang, "FAILED: %d of the checks above failed; see %s\n",
+    PrintSafe(Say(lang, "FAILED: %d of the checks above failed; see %s\n",
                "失敗: 上の検査のうち %d 件が失敗しました (%s)\n"),
            bad == 0 ? 1 : bad, list_path.c_str());
   }

@@ -1,6 +1,7 @@
 #include "cli/cli_platform.h"
 
 #include <errno.h>
+#include <stdarg.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
@@ -83,6 +84,58 @@ std::string Count(Lang lang, uint64_t n, const char* en_one,
   std::string number = std::to_string(n);
   if (lang == Lang::kJapanese) return number + " " + ja;
   return number + " " + (n == 1 ? en_one : en_many);
+}
+
+std::string TerminalSafe(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      out += (b < 0x20 && b != '\n' && b != '\t') || b == 0x7F
+                 ? '?'
+                 : static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    // The length a lead byte announces, and the smallest code point that
+    // needs it (shorter forms are invalid).
+    const size_t len = b >= 0xC2 && b <= 0xDF   ? 2
+                       : b >= 0xE0 && b <= 0xEF ? 3
+                       : b >= 0xF0 && b <= 0xF4 ? 4
+                                                : 0;
+    uint32_t c = len == 2 ? b & 0x1F : len == 3 ? b & 0x0F : b & 0x07;
+    size_t k = 1;
+    for (; len && k < len && i + k < n; ++k) {
+      const unsigned char t = static_cast<unsigned char>(text[i + k]);
+      if ((t & 0xC0) != 0x80) break;
+      c = (c << 6) | (t & 0x3F);
+    }
+    const bool valid = len && k == len &&
+                       c >= (len == 2 ? 0x80u : len == 3 ? 0x800u : 0x10000u) &&
+                       c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF) &&
+                       !(c >= 0x80 && c <= 0x9F);  // C1 controls
+    if (valid) {
+      out.append(text, i, len);
+      i += len;
+    } else {
+      out += '?';
+      ++i;
+    }
+  }
+  return out;
+}
+
+void PrintSafe(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  char* text = nullptr;
+  int n = vasprintf(&text, format, args);
+  va_end(args);
+  if (n < 0) return;
+  fputs(TerminalSafe(text).c_str(), stdout);
+  free(text);
 }
 
 std::string Prefixed(const std::string& text) {
@@ -188,7 +241,7 @@ void CliPlatform::Notify(const char* text) {
       shown.compare(0, output_from_.size(), output_from_) == 0) {
     shown = output_to_ + shown.substr(output_from_.size());
   }
-  fprintf(stderr, "%s\n", Prefixed(shown).c_str());
+  fprintf(stderr, "%s\n", Prefixed(TerminalSafe(shown)).c_str());
 }
 
 bool CliPlatform::ConfirmReplace(const char* path, const char* text) {
@@ -228,7 +281,7 @@ bool CliPlatform::IsFileAt(FileHandle f, const char* path) {
 
 bool CliPlatform::Confirm(const char* text) {
   EndProgressLine();
-  fprintf(stderr, "%s [y/N] ", Prefixed(text).c_str());
+  fprintf(stderr, "%s [y/N] ", Prefixed(TerminalSafe(text)).c_str());
   if (TakeInterrupt()) {  // Ctrl-C at the disk prompt just before
     fputs("n\n", stderr);
     return false;
@@ -287,7 +340,7 @@ bool CliPlatform::AwaitDisk(const char* text) {
     return true;
   }
   EndProgressLine();
-  fprintf(stderr, "%s [Enter] ", Prefixed(text).c_str());
+  fprintf(stderr, "%s [Enter] ", Prefixed(TerminalSafe(text)).c_str());
   std::string line;
   // Ctrl-C here cancels before the next piece is touched.
   Input got = ReadLine(&line);
@@ -325,9 +378,9 @@ bool CliPlatform::ProgressCheckCancel() {
         closing_ = closing_to_;
       if (ToStandardOutput()) {
         // Standard output carries the data alone.
-        fprintf(stderr, "%s\n", Prefixed(closing_).c_str());
+        fprintf(stderr, "%s\n", Prefixed(TerminalSafe(closing_)).c_str());
       } else {
-        fprintf(stdout, "%s\n", closing_.c_str());
+        fprintf(stdout, "%s\n", TerminalSafe(closing_).c_str());
         fflush(stdout);
       }
     }
@@ -382,7 +435,9 @@ void CliPlatform::Draw() {
   if (Columns(head) > left) head = label_;
   FitColumns(&head, left);
 
-  std::string line = head + tail;
+  std::string line = TerminalSafe(head) + tail;
+  for (char& c : line)
+    if (c == '\n' || c == '\t') c = ' ';
   if (line_open_ && line == drawn_) return;
   fprintf(stderr, "\r%s\033[K", line.c_str());
   fflush(stderr);

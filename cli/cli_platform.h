@@ -29,6 +29,15 @@ inline const char* Say(Lang lang, const char* en, const char* ja) {
 std::string Count(Lang lang, uint64_t n, const char* en_one,
                   const char* en_many, const char* ja);
 
+// text as a terminal may show it: every byte that is not part of valid
+// UTF-8, every control character but the line feed and the tab (C0, DEL
+// and C1: what starts an escape sequence or moves the cursor) becomes '?'.
+std::string TerminalSafe(const std::string& text);
+
+// printf to standard output, through TerminalSafe: how parvex prints
+// what it reports (names from the disk and from headers among it).
+void PrintSafe(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Every line of text with "parvex: " in front, unless it has it already.
 std::string Prefixed(const std::string& text);
 

@@ -390,20 +390,20 @@ int ShowInfo(CliPlatform& p, const char* file) {
   }
 
   if (s.set.self_joining) {
-    printf(Say(lang, "%s: self-joining piece set (stub program of %s %s)\n",
+    PrintSafe(Say(lang, "%s: self-joining piece set (stub program of %s %s)\n",
                "%s: 自己結合形式の分割ファイル (スタブ %s %s)\n"),
            piece0_name, Grouped(s.image).c_str(), Bytes(lang, s.image));
   } else {
-    printf(Say(lang, "%s: piece set\n", "%s: 分割ファイル\n"), piece0_name);
+    PrintSafe(Say(lang, "%s: piece set\n", "%s: 分割ファイル\n"), piece0_name);
   }
   if (!s.output.empty())
-    printf(Say(lang, "  source file: %s\n", "  元のファイル: %s\n"),
+    PrintSafe(Say(lang, "  source file: %s\n", "  元のファイル: %s\n"),
            s.output.c_str());
-  printf(Say(lang, "  source size: %s %s\n", "  元のサイズ: %s %s\n"),
+  PrintSafe(Say(lang, "  source size: %s %s\n", "  元のサイズ: %s %s\n"),
          Grouped(s.header.source_size).c_str(),
          Bytes(lang, s.header.source_size));
   if (s.header.header_size != kHeaderSize) {
-    printf(Say(lang, "  header size: %u (not %u)\n",
+    PrintSafe(Say(lang, "  header size: %u (not %u)\n",
                "  ヘッダサイズ: %u (%u ではありません)\n"),
            s.header.header_size, kHeaderSize);
   }
@@ -416,26 +416,26 @@ int ShowInfo(CliPlatform& p, const char* file) {
       s.HeaderSound() ? OutputProblem(lang, s, s.set.folder + s.output,
                                       have_list ? list : std::string())
                       : std::string();
-  if (!s.HeaderSound()) printf("  %s\n", s.problem.c_str());
-  if (!output_problem.empty()) printf("  %s\n", output_problem.c_str());
+  if (!s.HeaderSound()) PrintSafe("  %s\n", s.problem.c_str());
+  if (!output_problem.empty()) PrintSafe("  %s\n", output_problem.c_str());
   if (have_list)
-    printf(Say(lang, "  checksum list: %s (check it with: parvex verify)\n",
+    PrintSafe(Say(lang, "  checksum list: %s (check it with: parvex verify)\n",
                "  チェックサムの一覧: %s (parvex verify で検査できます)\n"),
            NameOf(list));
   else
-    printf("%s", Say(lang, "  checksum list: none\n",
+    PrintSafe("%s", Say(lang, "  checksum list: none\n",
                      "  チェックサムの一覧: ありません\n"));
 
-  printf(Say(lang, "  pieces:\n", "  分割ファイル:\n"));
+  PrintSafe(Say(lang, "  pieces:\n", "  分割ファイル:\n"));
   auto show = [&](const SurveyPiece& piece, bool first) {
     std::string name = Printed(piece.name);
     switch (piece.status) {
       case SurveyPiece::kMissing:
-        printf("    %-20s %s\n", name.c_str(),
+        PrintSafe("    %-20s %s\n", name.c_str(),
                Say(lang, "missing", "見つかりません"));
         return;
       case SurveyPiece::kUnusable:
-        printf("    %s\n", Printed(piece.why).c_str());
+        PrintSafe("    %s\n", Printed(piece.why).c_str());
         return;
       default:
         break;
@@ -460,7 +460,7 @@ int ShowInfo(CliPlatform& p, const char* file) {
       if (piece.expected != 0)
         note += Grouped(piece.expected) + " " + Bytes(lang, piece.expected);
     }
-    printf("    %-20s %15s %s%s\n", name.c_str(), Grouped(piece.length).c_str(),
+    PrintSafe("    %-20s %15s %s%s\n", name.c_str(), Grouped(piece.length).c_str(),
            Bytes(lang, piece.length), note.c_str());
   };
   for (size_t k = 0; k < s.pieces.size(); ++k) show(s.pieces[k], k == 0);
@@ -469,28 +469,28 @@ int ShowInfo(CliPlatform& p, const char* file) {
   const uint64_t source = s.header.source_size;
   const bool joinable = s.Joinable() && output_problem.empty();
   if (!output_problem.empty()) {
-    printf(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
+    PrintSafe(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
            output_problem.c_str());
   } else if (s.Joinable()) {
-    printf(lang == Lang::kJapanese
+    PrintSafe(lang == Lang::kJapanese
                ? "完全です: %zu 個のファイルに %s バイトすべてがあります.\n"
            : s.pieces.size() == 1 ? "complete: %zu piece holds all %s %s.\n"
                                   : "complete: %zu pieces hold all %s %s.\n",
            s.pieces.size(), Grouped(source).c_str(), Bytes(lang, source));
   } else if (s.data < source) {
-    printf(lang == Lang::kJapanese ? "不完全です: %s / %s %sが足りません.\n"
+    PrintSafe(lang == Lang::kJapanese ? "不完全です: %s / %s %sが足りません.\n"
            : source - s.data == 1     ? "incomplete: %s of %s %s is missing.\n"
                                       : "incomplete: %s of %s %s are missing.\n",
            Grouped(source - s.data).c_str(), Grouped(source).c_str(),
            Bytes(lang, source));
   } else if (s.data > source) {
-    printf(Say(lang,
+    PrintSafe(Say(lang,
                "inconsistent: the pieces hold %s %s more than the source "
                "size.\n",
                "不整合です: 元のサイズより %s %s多くあります.\n"),
            Grouped(s.data - source).c_str(), Bytes(lang, s.data - source));
   } else {
-    printf(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
+    PrintSafe(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
            s.HeaderSound() ? Say(lang, "the pieces do not have the lengths the "
                                        "set needs.",
                                  "分割ファイルの長さが合いません.")
