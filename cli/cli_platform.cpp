@@ -21,16 +21,30 @@ namespace pvx {
 namespace {
 
 volatile sig_atomic_t g_interrupted = 0;
+volatile sig_atomic_t g_signal = 0;  // the first signal that cancelled
 
-extern "C" void OnInterrupt(int) {
+// The signals that end parvex the way Ctrl-C does: the work stops at the
+// next chunk, what was written stays (and is named), and the program ends.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void OnInterrupt(int sig) {
   if (g_interrupted) {
-    // The first press has not been noticed yet: the program is stuck
+    // The first one has not been noticed yet: the program is stuck
     // somewhere, so let this one end it.
-    signal(SIGINT, SIG_DFL);
-    raise(SIGINT);
+    signal(sig, SIG_DFL);
+    raise(sig);
     return;
   }
+  if (!g_signal) g_signal = sig;
   g_interrupted = 1;
+}
+
+// The ending signals as a set.
+sigset_t EndingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kEndingSignals) sigaddset(&set, sig);
+  return set;
 }
 
 constexpr int kBarCells = 20;
@@ -177,8 +191,14 @@ void CliPlatform::CatchInterrupt() {
   sa.sa_handler = OnInterrupt;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = 0;  // no SA_RESTART: a press interrupts a prompt's read
-  sigaction(SIGINT, &sa, nullptr);
+  for (int sig : kEndingSignals) sigaction(sig, &sa, nullptr);
+  // A reader that went away (join -o - | head) makes the next write fail
+  // with EPIPE, which names standard output, instead of ending parvex
+  // before it can say what it leaves.
+  signal(SIGPIPE, SIG_IGN);
 }
+
+int CliPlatform::EndingSignal() { return g_signal; }
 
 bool CliPlatform::TakeInterrupt() {
   if (!g_interrupted) return false;
@@ -189,11 +209,9 @@ bool CliPlatform::TakeInterrupt() {
 
 CliPlatform::Input CliPlatform::ReadLine(std::string* line) {
   line->clear();
-  // Ctrl-C is held back except inside ppoll, so a press that comes just
-  // before the wait still ends it.
-  sigset_t interrupt, outside;
-  sigemptyset(&interrupt);
-  sigaddset(&interrupt, SIGINT);
+  // Ctrl-C (and the other ending signals) is held back except inside
+  // ppoll, so a press that comes just before the wait still ends it.
+  sigset_t interrupt = EndingSignals(), outside;
   sigprocmask(SIG_BLOCK, &interrupt, &outside);
   Input result = Input::kEnd;
   for (;;) {
@@ -277,6 +295,17 @@ bool CliPlatform::IsFileAt(FileHandle f, const char* path) {
   if (!Redirected(path)) return HashingPlatform::IsFileAt(f, path);
   return !ToStandardOutput() &&
          HashingPlatform::IsFileAt(f, output_to_.c_str());
+}
+
+bool CliPlatform::MakeFolder(const char* path) {
+  if (!HashingPlatform::MakeFolder(path)) return false;
+  made_.push_back(path);
+  return true;
+}
+
+void CliPlatform::RemoveMadeFolders() {
+  for (auto it = made_.rbegin(); it != made_.rend(); ++it) rmdir(it->c_str());
+  made_.clear();
 }
 
 bool CliPlatform::Confirm(const char* text) {

@@ -7,6 +7,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "cli/hashing_platform.h"
 
@@ -63,7 +64,10 @@ class CliPlatform final : public HashingPlatform {
 
   // Makes Ctrl-C a press of Cancel. A second press before the first has been
   // noticed ends the program the usual way.
+  // SIGTERM and SIGHUP do the same; SIGPIPE is ignored (the write fails).
   static void CatchInterrupt();
+  // The signal that cancelled the work (SIGINT, SIGTERM, SIGHUP), or 0.
+  static int EndingSignal();
 
   // True once the user has cancelled: Cancel during the copy, or Ctrl-C at a
   // question or at the disk prompt.
@@ -81,6 +85,11 @@ class CliPlatform final : public HashingPlatform {
   // What join -o redirects: the engine's output path stands for the target.
   FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
                        Failure* why) override;
+  // Remembers the folders it makes, for RemoveMadeFolders.
+  bool MakeFolder(const char* path) override;
+  // Removes the folders made so far that are still empty, the deepest
+  // first.
+  void RemoveMadeFolders();
   bool Exists(const char* path) override;
   bool IsFileAt(FileHandle f, const char* path) override;
   bool AwaitDisk(const char* text) override;
@@ -119,6 +128,7 @@ class CliPlatform final : public HashingPlatform {
   bool input_is_data_ = false;
   bool skip_disk_ = false;
   std::set<std::string> agreed_;  // paths the user agreed to replace
+  std::vector<std::string> made_;  // folders made, in order
   std::string output_from_;   // join -o: the engine's output path
   std::string output_to_;     // and where it goes instead
   std::string closing_from_;  // the closing message naming the former

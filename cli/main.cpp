@@ -4,6 +4,7 @@
 // progress is CliPlatform.
 #include <errno.h>
 #include <locale.h>
+#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -776,8 +777,21 @@ int main(int argc, char** argv) {
                       : o.no ? pvx::Answers::kNo
                              : pvx::Answers::kAsk);
   platform.SetQuiet(o.quiet);
-  if (commands.cut->parsed()) return RunCut(platform, o);
-  if (commands.join->parsed()) return RunJoin(platform, o);
-  if (commands.verify->parsed()) return RunVerify(platform, o);
-  return RunInfo(platform, o);
+  const int status = commands.cut->parsed()    ? RunCut(platform, o)
+                     : commands.join->parsed() ? RunJoin(platform, o)
+                     : commands.verify->parsed()
+                         ? RunVerify(platform, o)
+                         : RunInfo(platform, o);
+  // A command that failed leaves no folder it made (one that holds what
+  // was written stays).
+  if (status != kExitDone) platform.RemoveMadeFolders();
+  // Ended by SIGTERM or SIGHUP: once all is said, as that signal would.
+  const int sig = CliPlatform::EndingSignal();
+  if (sig != 0 && sig != SIGINT) {
+    fflush(nullptr);
+    signal(sig, SIG_DFL);
+    raise(sig);
+    return 128 + sig;
+  }
+  return status;
 }
