@@ -529,6 +529,31 @@ std::string MainFooter(Lang lang) {
       "終了状態: 0 完了, 1 拒否または失敗, 2 使い方の誤り, 130 中止.");
 }
 
+// Values that mean nothing are usage errors: an empty one anywhere, and a
+// folder (a name ending in "/") where a file is meant.
+CLI::Validator NotEmpty(Lang lang) {
+  return CLI::Validator(
+      [lang](std::string& v) {
+        return v.empty() ? std::string(Say(lang, "an empty value means nothing",
+                                           "空の値は指定できません"))
+                         : std::string();
+      },
+      "");
+}
+CLI::Validator AFile(Lang lang) {
+  return CLI::Validator(
+      [lang](std::string& v) {
+        if (v.empty())
+          return std::string(
+              Say(lang, "an empty value means nothing", "空の値は指定できません"));
+        if (v.back() == '/')
+          return std::string(Say(lang, "names a folder; a file is meant",
+                                 "フォルダを指しています. ファイルを指定してください"));
+        return std::string();
+      },
+      "");
+}
+
 // The options cut and join share.
 void AddCommon(CLI::App* command, Options* o, Lang lang,
                const char* pause_help) {
@@ -536,7 +561,8 @@ void AddCommon(CLI::App* command, Options* o, Lang lang,
                       Say(lang, "Folder to write into (default: FILE's own "
                                 "folder)",
                           "書き込むフォルダ (既定: FILE のあるフォルダ)"))
-      ->type_name("DIR");
+      ->type_name("DIR")
+      ->check(NotEmpty(lang));
   command->add_flag("-p,--pause", o->pause, pause_help);
   CLI::Option* yes = command->add_flag(
       "-y,--yes", o->yes,
@@ -585,7 +611,8 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
       "-s,--size", o->size,
       Say(lang, "Piece size (default 1.44M); see SIZE below",
           "分割サイズ (既定 1.44M). 下の SIZE を参照"))
-      ->type_name("SIZE");
+      ->type_name("SIZE")
+      ->check(NotEmpty(lang));
   CLI::Option* pieces = c.cut->add_option_function<std::string>(
       "--pieces",
       [o](const std::string& n) {
@@ -595,7 +622,8 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
       Say(lang, "Cut into N pieces of equal size, the last one shorter "
                 "(N at most 100)",
           "同じ大きさの N 個に分割する (最後は短くなる. N は 100 まで)"))
-      ->type_name("N");
+      ->type_name("N")
+      ->check(NotEmpty(lang));
   size->excludes(pieces);
   c.cut->add_flag("-x,--self-join", o->self_join,
                   Say(lang, "Make piece 0 a Windows program that rebuilds "
@@ -608,7 +636,8 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
   c.cut->add_option("--name", o->name,
                     Say(lang, "The name to record when cutting standard input",
                         "標準入力を分割するときに記録する名前"))
-      ->type_name("NAME");
+      ->type_name("NAME")
+      ->check(AFile(lang));
   c.cut->footer(Say(lang,
                     "SIZE is a number of bytes, optionally followed by K, M, "
                     "G or KiB, MiB, GiB\n"
@@ -659,7 +688,8 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
       Say(lang, "Write the joined file to FILE instead of the name in the "
                 "header; - for standard output",
           "ヘッダの名前の代わりに FILE に書き込む. - で標準出力"))
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(AFile(lang));
   output->excludes(c.join->get_option("--destination"));
   CLI::Option* list = c.join->add_option(
       "--checksum", o->checksum,
@@ -667,7 +697,8 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                 "STEM.sha256 beside piece 0, when it is there)",
           "分割ファイルと結果を LIST で検査する (既定: 先頭の分割ファイルの"
           "隣の STEM.sha256)"))
-      ->type_name("LIST");
+      ->type_name("LIST")
+      ->check(AFile(lang));
   c.join->add_flag("--no-verify", o->no_verify,
                    Say(lang, "Check no checksum list",
                        "チェックサムの一覧で検査しない"))
@@ -712,7 +743,8 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                                  "STEM.sha256 beside piece 0)",
                            "検査に使う一覧 (既定: 先頭の分割ファイルの隣の "
                            "STEM.sha256)"))
-      ->type_name("LIST");
+      ->type_name("LIST")
+      ->check(AFile(lang));
   c.verify->add_flag("-q,--quiet", o->quiet,
                      Say(lang, "Show no progress line",
                          "進行状況を表示しない"));
