@@ -88,7 +88,9 @@ int WriteCutList(CliPlatform& p, const std::string& source_name,
   // through NAME.part renamed at the end, with the source's permissions.
   FileHandle from = nullptr;
   if (!source_path.empty()) {
-    from = p.PosixPlatform::OpenRead(source_path.c_str(), &why);
+    from = source_path == "-"
+               ? p.OpenStandardInput(&why)
+               : p.PosixPlatform::OpenRead(source_path.c_str(), &why);
     if (!from) {
       Say2(p, why.text);
       return 1;
@@ -322,7 +324,7 @@ int VerifySet(CliPlatform& p, const std::string& file,
                : Say(lang, "do not add up.", "合いません."));
   } else if (bad == 0 && data_whole) {
     PrintSafe(Say(lang, "verified: %zu %s%s match %s\n",
-               "検査済み: %zu 個のファイル%s が %s と一致します\n"),
+               "検査済み: %zu 個のファイル%s%s が %s と一致します\n"),
            n, Say(lang, n == 1 ? "piece" : "pieces", ""),
            source_checked ? Say(lang, " and the joined file", " と結合結果")
                           : "",

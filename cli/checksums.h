@@ -23,8 +23,8 @@ constexpr const char* kListSuffix = ".sha256";
 // the source under source_name, beside piece 0, as the cut wrote its
 // pieces (the cut asked about a list that was there already, as one of its
 // set's names). source: the file cut, whose permission bits the list takes
-// and which it never replaces; empty for standard input, which passes what
-// it hashed itself (stream). Returns the exit status (0, or 1 after a
+// and which it never replaces ("-": standard input, which passes what it
+// hashed itself in stream). Returns the exit status (0, or 1 after a
 // message).
 int WriteCutList(CliPlatform& p, const std::string& source_name,
                  const std::string& source,

@@ -347,7 +347,7 @@ int RunCut(CliPlatform& p, const Options& o) {
   if (result == pvx::kDone && !o.no_checksum) {
     size_t slash = o.file.rfind('/');
     if (from_stdin
-            ? pvx::WriteCutList(p, o.name, "", &digests) != kExitDone
+            ? pvx::WriteCutList(p, o.name, "-", &digests) != kExitDone
             : pvx::WriteCutList(
                   p, o.file.substr(slash == std::string::npos ? 0 : slash + 1),
                   o.file) != kExitDone)
@@ -611,8 +611,7 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
       "-s,--size", o->size,
       Say(lang, "Piece size (default 1.44M); see SIZE below",
           "分割サイズ (既定 1.44M). 下の SIZE を参照"))
-      ->type_name("SIZE")
-      ->check(NotEmpty(lang));
+      ->type_name("SIZE");
   CLI::Option* pieces = c.cut->add_option_function<std::string>(
       "--pieces",
       [o](const std::string& n) {
@@ -622,8 +621,7 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
       Say(lang, "Cut into N pieces of equal size, the last one shorter "
                 "(N at most 100)",
           "同じ大きさの N 個に分割する (最後は短くなる. N は 100 まで)"))
-      ->type_name("N")
-      ->check(NotEmpty(lang));
+      ->type_name("N");
   size->excludes(pieces);
   c.cut->add_flag("-x,--self-join", o->self_join,
                   Say(lang, "Make piece 0 a Windows program that rebuilds "

@@ -50,6 +50,7 @@ class StreamCut {
  public:
   StreamCut(CliPlatform& p, const std::string& folder, Failure* io)
       : p_(p), scope_(p), folder_(folder), io_(io) {}
+  ~StreamCut() { p_.Close(input_); }
 
   int Run(int fd, const std::string& name, uint32_t piece_size,
           bool self_join);
@@ -78,6 +79,7 @@ class StreamCut {
   int committed_first_ = -1;  // committed pieces: first .. last
   int committed_last_ = -1;
   std::string current_;       // the name of the piece being written
+  FileHandle input_ = nullptr;  // standard input, for its identity and bits
 };
 
 bool StreamCut::CommitPiece(int k) {
@@ -102,7 +104,8 @@ bool StreamCut::OpenPiece(int k) {
   // Taken names were agreed to before the first piece; one that appeared
   // since is asked about when the piece takes its name.
   const bool replace = p_.Exists(path.c_str());
-  FileHandle f = p_.OpenWrite(path.c_str(), nullptr, replace, io_);
+  // Pieces of a file on standard input take its permission bits.
+  FileHandle f = p_.OpenWrite(path.c_str(), input_, replace, io_);
   if (!f) return false;
   (k == 0 ? scope_.output : scope_.piece) = f;
   return p_.Truncate(f, io_);
@@ -195,14 +198,12 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     return kFailed;
   }
   Failure why;
-  FileHandle input = p_.OpenStandardInput(&why);
-  const bool decided =
-      DecideCutNames(p_, folder_.c_str(), base, sizeof base, 0, kMaxPieces,
-                     self_join, self_join &&
-                         StrCompareNoCase(parts.ext, ".exe") == 0,
-                     input);
-  p_.Close(input);
-  if (!decided) return kFailed;
+  input_ = p_.OpenStandardInput(&why);
+  if (!DecideCutNames(p_, folder_.c_str(), base, sizeof base, 0, kMaxPieces,
+                      self_join,
+                      self_join && StrCompareNoCase(parts.ext, ".exe") == 0,
+                      input_))
+    return kFailed;
   base_ = base;
   if (!folder_.empty()) CreateFolderChain(p_, folder_.c_str());
   if (!scope_.ShowProgress()) return kFailed;

@@ -162,7 +162,9 @@ FileHandle PosixPlatform::OpenWrite(const char* path, FileHandle like,
     return nullptr;
   }
   mode_t mode = 0666;
-  if (like && fstat(Tag(like)->fd, &st) == 0) mode = st.st_mode & 0777;
+  // A pipe's bits say nothing of the data's owner: only a file's are taken.
+  if (like && fstat(Tag(like)->fd, &st) == 0 && S_ISREG(st.st_mode))
+    mode = st.st_mode & 0777;
 
   // A "<name>.part" left by an earlier run is replaced; what else stands
   // there (a folder, a FIFO, the file being read) is not.
