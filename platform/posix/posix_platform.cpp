@@ -1,4 +1,5 @@
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/system_calls.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -16,6 +17,48 @@
 #include "format/text.h"
 
 namespace pvx {
+
+namespace {
+
+int SystemOpen(const char* path, int flags, mode_t mode) {
+  return ::open(path, flags, mode);
+}
+int SystemFallocate(int fd, int mode, off_t offset, off_t length) {
+#ifdef __linux__
+  return ::fallocate(fd, mode, offset, length);
+#else
+  (void)fd, (void)mode, (void)offset, (void)length;
+  errno = EOPNOTSUPP;
+  return -1;
+#endif
+}
+int SystemRenameNoReplace(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+  return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#else
+  (void)from, (void)to;
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+int SystemFcntl(int fd, int cmd, int arg) { return ::fcntl(fd, cmd, arg); }
+int SystemStat(const char* path, struct stat* st) { return ::stat(path, st); }
+int SystemLstat(const char* path, struct stat* st) { return ::lstat(path, st); }
+int SystemFstat(int fd, struct stat* st) { return ::fstat(fd, st); }
+
+SystemCalls g_calls = {
+    SystemOpen,  ::close,   ::read,           ::write,
+    ::lseek,     SystemFstat, SystemStat,     SystemLstat,
+    ::ftruncate, SystemFallocate, SystemRenameNoReplace, ::rename,
+    ::link,      ::unlink,  ::mkdir,          SystemFcntl,
+    ::readlink,
+};
+
+SystemCalls& Sys() { return g_calls; }
+
+}  // namespace
+
+SystemCalls& PosixSystemCalls() { return g_calls; }
 
 struct FileTag {
   FileTag(int f, std::string p) : fd(f), path(std::move(p)) {}
@@ -47,11 +90,11 @@ bool Usable(mode_t mode) { return S_ISREG(mode) || S_ISLNK(mode); }
 void Release(FileTag* t) {
   if (!t->reserved) return;
   struct stat st;
-  if (fstat(t->fd, &st) == 0 &&
+  if (Sys().fstat(t->fd, &st) == 0 &&
       static_cast<uint64_t>(st.st_size) < t->reserved_length) {
     int r;
     do {
-      r = ftruncate(t->fd, st.st_size);
+      r = Sys().ftruncate(t->fd, st.st_size);
     } while (r != 0 && errno == EINTR);
   }
   t->reserved = false;
@@ -59,13 +102,11 @@ void Release(FileTag* t) {
 
 // rename() that fails with EEXIST instead of replacing an entry.
 int RenameNoReplace(const char* from, const char* to) {
-#ifdef RENAME_NOREPLACE
-  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+  if (Sys().rename_noreplace(from, to) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return -1;
-#endif
   // A file system without it: link() never replaces either.
-  if (link(from, to) != 0) return -1;
-  unlink(from);
+  if (Sys().link(from, to) != 0) return -1;
+  Sys().unlink(from);
   return 0;
 }
 
@@ -124,27 +165,27 @@ FileHandle PosixPlatform::OpenRead(const char* path, Failure* why) {
   // FIFO waits for a writer; a device may act on being opened), and again
   // on the open file, in case the name changed between the two.
   struct stat st;
-  if (stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
+  if (Sys().stat(path, &st) == 0 && !S_ISREG(st.st_mode)) {
     DescribeKind(why, path, st.st_mode, Language());
     return nullptr;
   }
   int fd;
   do {
-    fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd = Sys().open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
     Describe(why, path, errno);
     return nullptr;
   }
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (Sys().fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     int err = errno;
     bool stated = S_ISREG(st.st_mode) || err == 0;
-    close(fd);
+    Sys().close(fd);
     if (stated) DescribeKind(why, path, st.st_mode, Language());
     else Describe(why, path, err);
     return nullptr;
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  Sys().fcntl(fd, F_SETFL, Sys().fcntl(fd, F_GETFL, 0) & ~O_NONBLOCK);
   return Handle(new FileTag(fd, path));
 }
 
@@ -157,13 +198,13 @@ FileHandle PosixPlatform::OpenSource(const char* path, Failure* why) {
 FileHandle PosixPlatform::OpenWrite(const char* path, FileHandle like,
                                     bool replace, Failure* why) {
   struct stat st;
-  if (lstat(path, &st) == 0 && !Usable(st.st_mode)) {
+  if (Sys().lstat(path, &st) == 0 && !Usable(st.st_mode)) {
     DescribeKind(why, path, st.st_mode, Language());
     return nullptr;
   }
   mode_t mode = 0666;
   // A pipe's bits say nothing of the data's owner: only a file's are taken.
-  if (like && fstat(Tag(like)->fd, &st) == 0 && S_ISREG(st.st_mode))
+  if (like && Sys().fstat(Tag(like)->fd, &st) == 0 && S_ISREG(st.st_mode))
     mode = st.st_mode & 0777;
 
   // A "<name>.part" left by an earlier run is replaced; what else stands
@@ -171,7 +212,7 @@ FileHandle PosixPlatform::OpenWrite(const char* path, FileHandle like,
   const std::string temp = std::string(path) + ".part";
   int fd = -1;
   for (int attempt = 0; fd < 0; ++attempt) {
-    fd = open(temp.c_str(),
+    fd = Sys().open(temp.c_str(),
               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
               mode);
     if (fd >= 0) break;
@@ -181,12 +222,12 @@ FileHandle PosixPlatform::OpenWrite(const char* path, FileHandle like,
       Describe(why, temp.c_str(), err);
       return nullptr;
     }
-    if (lstat(temp.c_str(), &st) != 0) continue;
+    if (Sys().lstat(temp.c_str(), &st) != 0) continue;
     if (!Usable(st.st_mode)) {
       DescribeKind(why, temp.c_str(), st.st_mode, Language());
       return nullptr;
     }
-    if ((like && IsFileAt(like, temp.c_str())) || unlink(temp.c_str()) != 0) {
+    if ((like && IsFileAt(like, temp.c_str())) || Sys().unlink(temp.c_str()) != 0) {
       Describe(why, temp.c_str(), errno ? errno : EEXIST);
       return nullptr;
     }
@@ -204,9 +245,9 @@ bool PosixPlatform::Truncate(FileHandle f, Failure* why) {
   // contents" and flushes the whole file at close, which triples the time
   // of a join into a new file.
   struct stat st;
-  bool empty = fstat(Tag(f)->fd, &st) == 0 && st.st_size == 0;
-  if ((!empty && ftruncate(Tag(f)->fd, 0) != 0) ||
-      lseek(Tag(f)->fd, 0, SEEK_SET) != 0) {
+  bool empty = Sys().fstat(Tag(f)->fd, &st) == 0 && st.st_size == 0;
+  if ((!empty && Sys().ftruncate(Tag(f)->fd, 0) != 0) ||
+      Sys().lseek(Tag(f)->fd, 0, SEEK_SET) != 0) {
     Describe(why, Tag(f)->path.c_str(), errno);
     return false;
   }
@@ -222,7 +263,7 @@ bool PosixPlatform::Reserve(FileHandle f, uint64_t length, Failure* why) {
   if (length == 0 || t->stream) return true;
   int r;
   do {
-    r = fallocate(t->fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length));
+    r = Sys().fallocate(t->fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(length));
   } while (r != 0 && errno == EINTR);
   if (r == 0) {
     t->reserved = true;
@@ -246,13 +287,13 @@ bool PosixPlatform::Commit(FileHandle f, Failure* why) {
   if (t->final.empty()) return true;
   const char* temp = t->path.c_str();
   const char* final = t->final.c_str();
-  int r = t->replace ? rename(temp, final) : RenameNoReplace(temp, final);
+  int r = t->replace ? Sys().rename(temp, final) : RenameNoReplace(temp, final);
   if (r != 0 && errno == EEXIST) {
     // Something took the name after the question was (not) asked: ask now.
     struct stat st;
     char text[kPathCap + 128];
     Format(text, sizeof text, Text(Language(), kMsgOverwrite), BaseName(final));
-    if (lstat(final, &st) == 0 && !Usable(st.st_mode)) {
+    if (Sys().lstat(final, &st) == 0 && !Usable(st.st_mode)) {
       DescribeKind(why, final, st.st_mode, Language());
       return false;
     }
@@ -260,7 +301,7 @@ bool PosixPlatform::Commit(FileHandle f, Failure* why) {
       Describe(why, final, EEXIST);
       return false;
     }
-    r = rename(temp, final);
+    r = Sys().rename(temp, final);
   }
   if (r != 0) {
     Describe(why, final, errno);
@@ -273,7 +314,7 @@ bool PosixPlatform::Commit(FileHandle f, Failure* why) {
 
 bool PosixPlatform::Length(FileHandle f, uint64_t* length, Failure* why) {
   struct stat st;
-  if (fstat(Tag(f)->fd, &st) != 0) {
+  if (Sys().fstat(Tag(f)->fd, &st) != 0) {
     Describe(why, Tag(f)->path.c_str(), errno);
     return false;
   }
@@ -282,7 +323,7 @@ bool PosixPlatform::Length(FileHandle f, uint64_t* length, Failure* why) {
 }
 
 bool PosixPlatform::Seek(FileHandle f, uint64_t offset, Failure* why) {
-  if (lseek(Tag(f)->fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+  if (Sys().lseek(Tag(f)->fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
     Describe(why, Tag(f)->path.c_str(), errno);
     return false;
   }
@@ -293,7 +334,7 @@ bool PosixPlatform::Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
                          Failure* why) {
   ssize_t r;
   do {
-    r = read(Tag(f)->fd, buf, n);
+    r = Sys().read(Tag(f)->fd, buf, n);
   } while (r < 0 && errno == EINTR);
   if (r < 0) {
     *got = 0;
@@ -308,7 +349,7 @@ bool PosixPlatform::Write(FileHandle f, const void* buf, uint32_t n,
                           Failure* why) {
   const char* p = static_cast<const char*>(buf);
   while (n > 0) {
-    ssize_t w = write(Tag(f)->fd, p, n);
+    ssize_t w = Sys().write(Tag(f)->fd, p, n);
     if (w < 0 && errno == EINTR) continue;
     if (w <= 0) {
       Describe(why, Tag(f)->path.c_str(), w < 0 ? errno : ENOSPC);
@@ -343,14 +384,14 @@ uint8_t* PosixPlatform::BufferFor(FileHandle dst) {
 }
 
 uint32_t PosixPlatform::PageOffsetOf(FileHandle dst) {
-  off_t at = dst ? lseek(Tag(dst)->fd, 0, SEEK_CUR) : 0;
+  off_t at = dst ? Sys().lseek(Tag(dst)->fd, 0, SEEK_CUR) : 0;
   return at < 0 ? 0 : static_cast<uint32_t>(at & 4095);
 }
 
 bool PosixPlatform::SameFile(FileHandle a, FileHandle b) {
   if (!a || !b) return false;
   struct stat sa, sb;
-  if (fstat(Tag(a)->fd, &sa) != 0 || fstat(Tag(b)->fd, &sb) != 0)
+  if (Sys().fstat(Tag(a)->fd, &sa) != 0 || Sys().fstat(Tag(b)->fd, &sb) != 0)
     return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -358,7 +399,7 @@ bool PosixPlatform::SameFile(FileHandle a, FileHandle b) {
 bool PosixPlatform::IsFileAt(FileHandle f, const char* path) {
   if (!f) return false;
   struct stat sf, sp;
-  if (fstat(Tag(f)->fd, &sf) != 0 || lstat(path, &sp) != 0) return false;
+  if (Sys().fstat(Tag(f)->fd, &sf) != 0 || Sys().lstat(path, &sp) != 0) return false;
   return sf.st_dev == sp.st_dev && sf.st_ino == sp.st_ino;
 }
 
@@ -373,21 +414,21 @@ void PosixPlatform::Close(FileHandle f) {
       // Closed before Commit: partial output stays under its ".part" name;
       // an empty one held nothing and goes.
       struct stat st;
-      if (fstat(t->fd, &st) == 0 && st.st_size == 0) {
-        if (IsFileAt(f, t->path.c_str())) unlink(t->path.c_str());
+      if (Sys().fstat(t->fd, &st) == 0 && st.st_size == 0) {
+        if (IsFileAt(f, t->path.c_str())) Sys().unlink(t->path.c_str());
       } else {
         kept_.push_back(t->path);
       }
     }
   }
-  close(t->fd);
+  Sys().close(t->fd);
   delete t;
 }
 
 FileHandle PosixPlatform::OpenStandardOutput(Failure* why) {
   const char* name =
       Language() == Lang::kJapanese ? "標準出力" : "standard output";
-  int fd = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  int fd = Sys().fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
   if (fd < 0) {
     Describe(why, name, errno);
     return nullptr;
@@ -399,7 +440,7 @@ FileHandle PosixPlatform::OpenStandardOutput(Failure* why) {
 }
 
 FileHandle PosixPlatform::OpenStandardInput(Failure* why) {
-  int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+  int fd = Sys().fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
   if (fd < 0) {
     Describe(why, Language() == Lang::kJapanese ? "標準入力" : "standard input",
              errno);
@@ -416,16 +457,16 @@ std::vector<std::string> PosixPlatform::TakeKept() {
 
 bool PosixPlatform::Exists(const char* path) {
   struct stat st;
-  return lstat(path, &st) == 0;
+  return Sys().lstat(path, &st) == 0;
 }
 
 bool PosixPlatform::IsFolder(const char* path) {
   struct stat st;
-  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+  return Sys().stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool PosixPlatform::MakeFolder(const char* path) {
-  return mkdir(path, 0777) == 0;
+  return Sys().mkdir(path, 0777) == 0;
 }
 
 bool PosixPlatform::ToHeaderName(const char* name, char* out, size_t cap) {
@@ -445,7 +486,7 @@ bool PosixPlatform::FromHeaderName(const char* raw, char* out, size_t cap) {
 
 bool PosixPlatform::ConfirmReplace(const char* path, const char* text) {
   char target[kPathCap];
-  ssize_t n = readlink(path, target, sizeof target - 1);
+  ssize_t n = Sys().readlink(path, target, sizeof target - 1);
   if (n < 0) return Confirm(text);
   target[n] = 0;
   char question[3 * kPathCap];
