@@ -1,6 +1,8 @@
 #include "cli/cli_platform.h"
 
 #include <errno.h>
+#include <locale.h>
+#include <wchar.h>
 #include <stdarg.h>
 #include <poll.h>
 #include <signal.h>
@@ -49,35 +51,43 @@ sigset_t EndingSignals() {
 
 constexpr int kBarCells = 20;
 
-// Columns a UTF-8 string takes on a terminal (East Asian wide characters
-// take two).
-bool IsWide(uint32_t c) {
-  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
-         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-         (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-         (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000;
+// The characters of UTF-8 text, decoded as the C library decodes UTF-8
+// whatever the user's locale: the progress line measures names in columns
+// with wcwidth, which knows the wide East Asian characters.
+locale_t Utf8Locale() {
+  static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  return utf8;
 }
 
 // Cuts s to at most cols columns, at a character boundary; returns the
-// columns it takes.
+// columns it takes. A byte that does not decode, or a character wcwidth
+// does not know, takes one column.
 size_t FitColumns(std::string* s, size_t cols) {
+  locale_t utf8 = Utf8Locale();
+  locale_t old = utf8 ? uselocale(utf8) : nullptr;
   size_t used = 0;
   size_t i = 0;
+  mbstate_t state{};
   while (i < s->size()) {
-    unsigned char b = static_cast<unsigned char>((*s)[i]);
-    size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-    uint32_t c = len == 1 ? b : b & (0x3F >> (len - 1));
-    for (size_t k = 1; k < len && i + k < s->size(); ++k) {
-      c = (c << 6) | (static_cast<unsigned char>((*s)[i + k]) & 0x3F);
+    wchar_t c = 0;
+    size_t len = mbrtowc(&c, s->data() + i, s->size() - i, &state);
+    int w = 1;
+    if (len == static_cast<size_t>(-1) || len == static_cast<size_t>(-2) ||
+        len == 0) {
+      len = 1;
+      state = mbstate_t{};
+    } else {
+      w = wcwidth(c);
+      if (w < 0) w = 1;
     }
-    size_t w = IsWide(c) ? 2 : 1;
-    if (used + w > cols) {
+    if (used + static_cast<size_t>(w) > cols) {
       s->resize(i);
       break;
     }
-    used += w;
+    used += static_cast<size_t>(w);
     i += len;
   }
+  if (old) uselocale(old);
   return used;
 }
 
