@@ -115,6 +115,16 @@ int WriteCutList(CliPlatform& p, const std::string& source_name,
   return status;
 }
 
+std::string LoadSetList(Lang lang, const SetSurvey& s,
+                        const std::string& path, ChecksumList* list) {
+  ListError error;
+  if (!list->Load(path, &error)) return DescribeListError(error, lang);
+  // A list that checks nothing must not pass for a check.
+  for (const SurveyPiece& piece : s.pieces)
+    if (list->Find(piece.name)) return std::string();
+  return NamesNoPiece(lang, path, s);
+}
+
 bool PrepareCheck(CliPlatform& p, const SetSurvey& s, const std::string& named,
                   JoinCheck* check, bool* failed) {
   *failed = false;
@@ -123,9 +133,10 @@ bool PrepareCheck(CliPlatform& p, const SetSurvey& s, const std::string& named,
   struct stat st;
   if (named.empty() && lstat(list.c_str(), &st) != 0) return false;
   ChecksumList entries;
-  ListError error;
-  if (!entries.Load(list, &error)) {
-    Say2(p, "parvex: " + DescribeListError(error, lang));
+  std::string problem = LoadSetList(lang, s, list, &entries);
+  if (!problem.empty()) {
+    Say2(p, "parvex: " + problem +
+                Say(lang, "; nothing was written", ". 何も書き込みませんでした"));
     *failed = true;
     return false;
   }
@@ -137,13 +148,6 @@ bool PrepareCheck(CliPlatform& p, const SetSurvey& s, const std::string& named,
       check->pieces[piece.path] = e->digest;
     else
       uncovered.push_back(piece.path);
-  }
-  if (check->pieces.empty()) {
-    // A list that checks nothing must not pass for a check.
-    Say2(p, "parvex: " + NamesNoPiece(lang, list, s) +
-                Say(lang, "; nothing was written", ". 何も書き込みませんでした"));
-    *failed = true;
-    return false;
   }
   for (const std::string& path : uncovered)
     Say2(p, "parvex: " + path +
@@ -181,21 +185,13 @@ int VerifySet(CliPlatform& p, const std::string& file,
   bool have_list = false;
   struct stat st;
   if (!named_list.empty() || lstat(list_path.c_str(), &st) == 0) {
-    ListError error;
-    if (!list.Load(list_path, &error)) {
-      Say2(p, "parvex: " + DescribeListError(error, lang));
+    std::string problem = LoadSetList(lang, s, list_path, &list);
+    if (!problem.empty()) {
+      Say2(p, "parvex: " + problem +
+                  Say(lang, "; nothing was checked", ". 何も検査していません"));
       return 1;
     }
     have_list = true;
-    bool any = false;
-    for (const SurveyPiece& piece : s.pieces)
-      any = any || list.Find(piece.name) != nullptr;
-    if (!any) {
-      Say2(p, "parvex: " + NamesNoPiece(lang, list_path, s) +
-                  Say(lang, "; nothing was checked",
-                      ". 何も検査していません"));
-      return 1;
-    }
   }
 
   uint64_t total = 0;

@@ -9,6 +9,7 @@
 #include "cli/cli_platform.h"
 #include "cli/digest.h"
 #include "cli/piece_set.h"
+#include "cli/sha256_list.h"
 #include "cli/stream_cut.h"
 
 namespace pvx {
@@ -29,6 +30,12 @@ constexpr const char* kListSuffix = ".sha256";
 int WriteCutList(CliPlatform& p, const std::string& source_name,
                  const std::string& source,
                  const StreamDigests* stream = nullptr);
+
+// Reads the list at path for the surveyed set s: "" when it is a list that
+// checks at least one of the set's pieces, otherwise why it checks nothing
+// (it cannot be read or parsed, or names none of the pieces).
+std::string LoadSetList(Lang lang, const SetSurvey& s, const std::string& path,
+                        ChecksumList* list);
 
 // What a join checks, taken from a list and a surveyed set.
 struct JoinCheck {

@@ -223,7 +223,7 @@ bool HashingPlatform::Commit(FileHandle f, Failure* why) {
         Format(why->text, sizeof why->text,
                Language() == Lang::kJapanese
                    ? "parvex: %s: 結合した内容の SHA-256 は %s ですが, %s には "
-                     "%s の値として %s とあります"
+                     "%s (%s の値) とあります"
                    : "parvex: %s: the joined bytes have SHA-256 %s, but %s "
                      "lists %s for %s",
                PathOf(f), ToHex(d).c_str(), list_.c_str(),

@@ -224,7 +224,9 @@ bool SurveySet(CliPlatform& p, const char* file, SetSurvey* out,
     std::tie(piece.name, piece.path) = path_of(k);
     if (Measure(p, &piece)) {
       piece.status = SurveyPiece::kOk;
-      if (k == 1) size = piece.length;
+      // Every piece but the last is whole: the longer of the first two
+      // (piece 0 may be cut short, piece 1 may be the last).
+      if (k == 1 && piece.length > size) size = piece.length;
       data += piece.length;
       out->data += piece.length;
     } else {
@@ -295,13 +297,19 @@ bool SameEntry(const struct stat& a, const struct stat& b) {
 std::string OutputProblem(Lang lang, const SetSurvey& s,
                           const std::string& out_path,
                           const std::string& list) {
-  struct stat out, in;
+  struct stat out, part, in;
   const bool there = lstat(out_path.c_str(), &out) == 0;
+  // The output is written as NAME.part first, and a NAME.part found there
+  // is replaced: neither may be a file the join reads.
+  const std::string part_path = out_path + ".part";
+  const bool part_there = lstat(part_path.c_str(), &part) == 0;
   for (const std::string& path : InputsOf(s, list)) {
     // A link at the output's name is replaced itself, never its target.
-    if (path == out_path ||
-        (there && stat(path.c_str(), &in) == 0 && SameEntry(out, in)))
+    const bool in_there = stat(path.c_str(), &in) == 0;
+    if (path == out_path || (there && in_there && SameEntry(out, in)))
       return IsInputText(lang, out_path);
+    if (path == part_path || (part_there && in_there && SameEntry(part, in)))
+      return IsInputText(lang, part_path);
   }
   if (there && !S_ISREG(out.st_mode) && !S_ISLNK(out.st_mode)) {
     Failure why;
@@ -416,6 +424,11 @@ int ShowInfo(CliPlatform& p, const char* file) {
       s.HeaderSound() ? OutputProblem(lang, s, s.set.folder + s.output,
                                       have_list ? list : std::string())
                       : std::string();
+  // A list that a join would refuse (read here, never hashed).
+  if (output_problem.empty() && have_list && s.HeaderSound()) {
+    ChecksumList entries;
+    output_problem = LoadSetList(lang, s, list, &entries);
+  }
   if (!s.HeaderSound()) PrintSafe("  %s\n", s.problem.c_str());
   if (!output_problem.empty()) PrintSafe("  %s\n", output_problem.c_str());
   if (have_list)
