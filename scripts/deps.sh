@@ -13,7 +13,7 @@ what=${1:-build}
 
 pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev libssl-dev g++-mingw-w64-i686 dpkg-dev file)
 if [ "$what" = test ]; then
-  pkgs+=(groff-base zsh clang libclang-rt-14-dev util-linux xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales dosbox)
+  pkgs+=(strace groff-base zsh clang libclang-rt-14-dev util-linux xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales dosbox)
 fi
 
 missing=()
