@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/digest.h"
+#include "integrity/digest.h"
 
 using pvx::Digest;
 using pvx::Hasher;

@@ -14,10 +14,10 @@
 
 #include <algorithm>
 
-#include "format/messages.h"
+#include "engines/messages.h"
 #include "format/piece_format.h"
-#include "format/text.h"
-#include "progress/percent.h"
+#include "base/text.h"
+#include "platform/percent.h"
 
 namespace pvx {
 namespace {

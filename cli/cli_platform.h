@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/hashing_platform.h"
+#include "integrity/hashing_platform.h"
 
 namespace pvx {
 
@@ -20,10 +20,6 @@ enum class Answers { kAsk, kYes, kNo };
 // with "ja"; English otherwise.
 Lang LanguageFromEnvironment();
 
-// The English or the Japanese of a text of parvex's own.
-inline const char* Say(Lang lang, const char* en, const char* ja) {
-  return lang == Lang::kJapanese ? ja : en;
-}
 
 // "1 piece", "2 pieces": the count with the English singular or plural, or
 // with the Japanese text, which has one form.

@@ -17,16 +17,17 @@
 #include <vector>
 
 #include "cli/builtin_stub.h"
-#include "cli/checksums.h"
+#include "cli/info.h"
+#include "cli/lists.h"
 #include "cli/cli_platform.h"
 #include "cli/help_format.h"
-#include "cli/piece_set.h"
+#include "engines/piece_set.h"
 #include "cli/sizes.h"
 #include "cli/stream_cut.h"
-#include "format/engines.h"
-#include "format/messages.h"
+#include "engines/engines.h"
+#include "engines/messages.h"
 #include "format/piece_format.h"
-#include "format/text.h"
+#include "base/text.h"
 
 namespace {
 

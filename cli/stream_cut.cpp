@@ -7,12 +7,13 @@
 
 #include <vector>
 
-#include "format/engine_util.h"
-#include "format/engines.h"
-#include "format/messages.h"
+#include "engines/cut_names.h"
+#include "engines/engine_util.h"
+#include "engines/engines.h"
+#include "engines/messages.h"
 #include "format/piece_format.h"
-#include "format/text.h"
-#include "progress/percent.h"
+#include "base/text.h"
+#include "platform/percent.h"
 
 namespace pvx {
 namespace {
@@ -84,7 +85,11 @@ class StreamCut {
 
 bool StreamCut::CommitPiece(int k) {
   if (!scope_.piece) return true;  // done already
-  if (!p_.Commit(scope_.piece, io_)) return false;
+  std::string name;
+  NamePiece(&name, base_, k, self_join_);
+  if (!CommitNamed(p_, scope_.piece, (folder_ + name).c_str(), name.c_str(),
+                   kMsgOverwrite, io_))
+    return false;
   p_.Close(scope_.piece);
   scope_.piece = nullptr;
   if (committed_first_ < 0) committed_first_ = k;
@@ -308,10 +313,14 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     return kFailed;
   }
   // Piece 0 gets its size, then the last piece and piece 0 their names.
+  std::string piece0;
+  NamePiece(&piece0, base_, 0, self_join_);
   if (!p_.Seek(scope_.output, stub_length, io_) ||
       !WritePieceHeader(p_, scope_.output, header_name,
                         static_cast<uint32_t>(total), io_) ||
-      !CommitPiece(k) || !p_.Commit(scope_.output, io_)) {
+      !CommitPiece(k) ||
+      !CommitNamed(p_, scope_.output, (folder_ + piece0).c_str(),
+                   piece0.c_str(), kMsgOverwrite, io_)) {
     TellWritten();
     return kIoFailure;
   }

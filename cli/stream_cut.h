@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/cli_platform.h"
-#include "cli/digest.h"
+#include "integrity/digest.h"
 
 namespace pvx {
 

@@ -26,7 +26,7 @@ set(PVX_WINDOWS_BINARY_DIR ${CMAKE_BINARY_DIR}/windows)
 set(PVX_STUB_EXE ${PVX_WINDOWS_BINARY_DIR}/_sSPVX.exe)
 # The native step that takes the DOS program out of the linked stub; the
 # cross build runs it right after linking the stub (windows/CMakeLists.txt).
-add_executable(pvx_pack_stub ${PVX_ROOT}/stub/pack_stub.cpp)
+add_executable(pvx_pack_stub ${PVX_ROOT}/buildtools/pack_stub.cpp)
 target_compile_options(pvx_pack_stub PRIVATE -Wall -Wextra)
 target_include_directories(pvx_pack_stub PRIVATE ${PVX_ROOT})
 ExternalProject_Add(pvx_windows
@@ -42,8 +42,8 @@ ExternalProject_Add(pvx_windows
   INSTALL_COMMAND "")
 
 # The stub's properties, checked natively with the core's own StubImageSize.
-add_executable(pvx_check_stub ${PVX_ROOT}/stub/check_stub.cpp)
-target_link_libraries(pvx_check_stub PRIVATE pvxcore)
+add_executable(pvx_check_stub ${PVX_ROOT}/buildtools/check_stub.cpp)
+target_link_libraries(pvx_check_stub PRIVATE pvx_format)
 target_compile_options(pvx_check_stub PRIVATE -Wall -Wextra)
 
 # The bytes of a stub that passed the checks, as a source for parvex. The

@@ -1,6 +1,6 @@
 #include "format/piece_format.h"
 
-#include "format/text.h"
+#include "base/text.h"
 
 namespace pvx {
 
@@ -54,28 +54,6 @@ bool ParsePieceHeader(const uint8_t bytes[kHeaderSize], PieceHeader* out) {
   return true;
 }
 
-bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,
-                      uint32_t source_size, Failure* why) {
-  uint8_t bytes[kHeaderSize];
-  if (!BuildPieceHeader(bytes, cp932_name, source_size)) return false;
-  return p.Write(f, bytes, kHeaderSize, why);
-}
-
-HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
-                           Failure* why) {
-  uint8_t bytes[kHeaderSize];
-  uint32_t have = 0;
-  while (have < kHeaderSize) {
-    uint32_t got = 0;
-    if (!p.Read(f, bytes + have, kHeaderSize - have, &got, why))
-      return HeaderRead::kIoError;
-    if (got == 0) return HeaderRead::kNotPieceSet;
-    have += got;
-  }
-  return ParsePieceHeader(bytes, out) ? HeaderRead::kOk
-                                      : HeaderRead::kNotPieceSet;
-}
-
 uint32_t StubImageSize(const uint8_t* image, uint32_t length) {
   // In 32 bits throughout: pe is at most 0xFFFF, each entry checked lies at
   // most 40 bytes below length (which is at least 0x40) before the next is
@@ -95,63 +73,6 @@ uint32_t StubImageSize(const uint8_t* image, uint32_t length) {
   uint32_t end = Get32(image + entry + 20) + raw_size;
   if (end < raw_size) return 0;
   return end;
-}
-
-bool SplitPath(const char* path, PathParts* out, char sep) {
-  out->folder[0] = out->name[0] = out->base[0] = out->ext[0] = 0;
-  size_t len = StrLen(path);
-  if (len >= kPathCap) return false;
-  size_t name_start = 0;
-  for (size_t i = 0; i < len; ++i)
-    if (path[i] == sep) name_start = i + 1;
-  MemCopy(out->folder, path, name_start);
-  out->folder[name_start] = 0;
-  StrCopy(out->name, kPathCap, path + name_start);
-  size_t name_len = len - name_start;
-  size_t dot = name_len;
-  for (size_t i = 0; i < name_len; ++i)
-    if (out->name[i] == '.') dot = i;
-  StrCopy(out->ext, kPathCap, out->name + dot);
-  MemCopy(out->base, out->name, dot);
-  out->base[dot] = 0;
-  return true;
-}
-
-bool CreateFolderChain(Platform& p, const char* path, char sep) {
-  char buf[kPathCap];
-  if (!StrCopy(buf, sizeof buf, path) || buf[0] == 0) return false;
-  // Each prefix that ends before a separator or at the end, in turn.
-  for (size_t i = 0;; ++i) {
-    const char c = buf[i];
-    if (c != sep && c != 0) continue;
-    buf[i] = 0;
-    // An empty prefix is the root of an absolute path (or a doubled
-    // separator): there is nothing to create there.
-    if (buf[0] != 0 && !(i > 0 && buf[i - 1] == sep) && !p.IsFolder(buf) &&
-        !p.MakeFolder(buf) && !p.IsFolder(buf))
-      return false;
-    buf[i] = c;
-    if (c == 0 || buf[i + 1] == 0) return true;
-  }
-}
-
-void GroupDigits(const char* digits, char* out, size_t cap) {
-  size_t n = StrLen(digits);
-  size_t r = n % 3;
-  size_t o = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if (i >= r && (i - r) % 3 == 0 && i != 0) {
-      if (o + 1 < cap) out[o++] = ',';
-    }
-    if (o + 1 < cap) out[o++] = digits[i];
-  }
-  if (cap) out[o < cap ? o : cap - 1] = 0;
-}
-
-void KilobyteText(uint32_t bytes, char* out, size_t cap) {
-  char digits[16];
-  Format(digits, sizeof digits, "%u", bytes >> 10);
-  GroupDigits(digits, out, cap);
 }
 
 bool PieceName(char* out, size_t cap, const char* base, int k) {
@@ -177,44 +98,6 @@ bool IsSafeFileName(const char* name) {
       return false;
   }
   return true;
-}
-
-bool IsWindowsDeviceOrTrimmedName(const char* name) {
-  size_t len = StrLen(name);
-  if (len == 0) return false;
-  if (name[len - 1] == '.' || name[len - 1] == ' ') return true;
-  // The part before the first dot, without the blanks at its end: what
-  // Windows compares with its device names.
-  size_t end = 0;
-  while (name[end] && name[end] != '.') ++end;
-  while (end > 0 && name[end - 1] == ' ') --end;
-  char stem[8];
-  if (end >= sizeof stem) return false;
-  MemCopy(stem, name, end);
-  stem[end] = 0;
-  // COM and LPT take one digit or a superscript 1, 2 or 3 (UTF-8 C2 B9,
-  // C2 B2, C2 B3); the others stand alone. Each list ends in an empty name.
-  const bool numbered =
-      (end == 4 && stem[3] >= '0' && stem[3] <= '9') ||
-      (end == 5 && stem[3] == '\xC2' &&
-       (stem[4] == '\xB9' || stem[4] == '\xB2' || stem[4] == '\xB3'));
-  if (numbered) stem[3] = 0;
-  for (const char* device =
-           numbered ? "COM\0LPT\0" : "CON\0PRN\0AUX\0NUL\0CONIN$\0CONOUT$\0";
-       *device; device += StrLen(device) + 1)
-    if (StrCompareNoCase(stem, device) == 0) return true;
-  return false;
-}
-
-int ProgressPosition(uint64_t done, uint64_t total) {
-  if (total == 0) return 0;
-  // Both counts stay far below 2^53 (a set holds at most 100 pieces below
-  // 4 GiB each), so they convert exactly, and as signed values they convert
-  // without the fix-up an unsigned 64-bit conversion costs on i386.
-  double pos = static_cast<double>(static_cast<int64_t>(done)) /
-               static_cast<double>(static_cast<int64_t>(total)) * 65535.0;
-  if (pos >= 2147483647.0) return 2147483647;
-  return static_cast<int>(pos);
 }
 
 }  // namespace pvx

@@ -6,24 +6,15 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "platform/platform.h"
+#include "base/base.h"
 
 namespace pvx {
 
 constexpr uint32_t kHeaderSize = 284;       // bytes of a PieceHeader
 constexpr uint32_t kHeaderNameCap = 264;    // FileName field, with its NUL
-constexpr uint32_t kChunk = 32768;          // the Windows programs' chunk
 constexpr uint32_t kSize144 = 1457664;      // "1.44M"
 constexpr uint32_t kSize125 = 1250304;      // "1.25M"
-constexpr size_t kPathCap = PVX_PATH_CAP;   // every path buffer, with NUL
-constexpr size_t kNameCap = 512;            // a name without folder, with NUL
 constexpr int kMaxPieces = 100;             // a cut completes with c00..c99
-
-#ifdef _WIN32
-constexpr char kNativeSep = '\\';
-#else
-constexpr char kNativeSep = '/';
-#endif
 
 extern const char kMagic[8];  // "@PARVEX " without a terminator
 
@@ -42,41 +33,12 @@ bool BuildPieceHeader(uint8_t out[kHeaderSize], const char* cp932_name,
 // Parses 284 header bytes. False when the magic does not match.
 bool ParsePieceHeader(const uint8_t bytes[kHeaderSize], PieceHeader* out);
 
-// Writes a header at the file's position. False + *why when the write fails.
-bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,
-                      uint32_t source_size, Failure* why);
-
-enum class HeaderRead { kOk, kNotPieceSet, kIoError };
-// Reads 284 bytes at the file's position and parses them. kNotPieceSet when
-// fewer arrive or the magic differs; kIoError (+ *why) on a read failure.
-HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
-                           Failure* why);
-
 // Length of the program image at the start of image[0..length): the end of
 // the raw data of the section where the walk over the section table stops.
 // 0 when any step would read outside the image. The result may lie past
 // length (a prefix of a file was given); callers compare it with what they
 // hold.
 uint32_t StubImageSize(const uint8_t* image, uint32_t length);
-
-// Path parts. folder keeps its trailing separator; ext keeps its dot.
-struct PathParts {
-  char folder[kPathCap];
-  char name[kPathCap];
-  char base[kPathCap];
-  char ext[kPathCap];
-};
-// False when the path does not fit kPathCap.
-bool SplitPath(const char* path, PathParts* out, char sep = kNativeSep);
-
-// Creates every missing folder along path; the last component counts as a
-// folder too. False when one cannot be created (or path is empty).
-bool CreateFolderChain(Platform& p, const char* path, char sep = kNativeSep);
-
-// "1234567" -> "1,234,567".
-void GroupDigits(const char* digits, char* out, size_t cap);
-// Bytes in whole kilobytes, grouped: 1457664 -> "1,423".
-void KilobyteText(uint32_t bytes, char* out, size_t cap);
 
 // "%s.c%02d" of base and k.
 bool PieceName(char* out, size_t cap, const char* base, int k);
@@ -87,16 +49,5 @@ bool SelfJoinBase(char* out, size_t cap, const char* base);
 // True when name is safe to create inside a folder: not empty, not "." or
 // "..", and free of "\", "/", ":" and control characters.
 bool IsSafeFileName(const char* name);
-
-// True when Windows would not create a file of exactly this name: a device
-// name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-COM9, LPT0-LPT9, COM and
-// LPT with a superscript 1, 2 or 3), in any case, alone or before a dot,
-// blanks before the dot ignored ("nul.tar.gz", "NUL .txt"); or a name
-// ending in "." or " ", which Windows trims ("report.c01." is report.c01).
-bool IsWindowsDeviceOrTrimmedName(const char* name);
-
-// Progress position of done out of total in 0..65535 (or above, when done
-// overruns total), in double precision and truncated.
-int ProgressPosition(uint64_t done, uint64_t total);
 
 }  // namespace pvx

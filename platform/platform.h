@@ -11,28 +11,20 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "base/base.h"
+
 // PVX_OP and PVX_PURE: how the engines reach the platform in this build
 // (see platform/binding.h).
 #include "platform/binding.h"
 
 namespace pvx {
 
+// The chunk the Windows programs copy in (ChunkSize of their platform).
+constexpr uint32_t kChunk = 32768;
+
 // An open file. Each platform decides what it points at.
 struct FileTag;
 typedef FileTag* FileHandle;
-
-// The longest path a program handles, with its NUL: the build sets it to the
-// system's limit (PATH_MAX) where that is larger than the Windows programs'.
-#ifndef PVX_PATH_CAP
-#define PVX_PATH_CAP 1024
-#endif
-
-// What went wrong, as the user reads it: "<file>: <cause>".
-struct Failure {
-  char text[PVX_PATH_CAP + 512];
-};
-
-enum class Lang { kEnglish, kJapanese };
 
 // Controls of the progress window that engines write to directly.
 enum ProgressItem { kProgressButton = 2, kProgressPercent = 1004 };
@@ -63,10 +55,12 @@ class Platform {
   // the disk has no room; no support for reserving is no failure.
   PVX_OP bool Reserve(FileHandle f, uint64_t length, Failure* why) PVX_PURE;
   // f has been written to its end: it now stands under the name OpenWrite
-  // was given. False + *why (the user refused to replace an entry that
-  // appeared meanwhile, a failed rename); the written bytes are then kept
-  // where *why says.
-  PVX_OP bool Commit(FileHandle f, Failure* why) PVX_PURE;
+  // was given. replace: the user has agreed to replace what stands there
+  // now. False + *why on failure (the written bytes are then kept where
+  // *why says); false with *taken when an entry took the name since the
+  // user was asked (or not asked) and replace is false: nothing changed.
+  PVX_OP bool Commit(FileHandle f, bool replace, bool* taken,
+                     Failure* why) PVX_PURE;
   // Length of an open file in bytes. False on failure, with *why set.
   PVX_OP bool Length(FileHandle f, uint64_t* length, Failure* why) PVX_PURE;
   // Moves the read position to offset from the start. False + *why.

@@ -3,10 +3,10 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include "format/engine_util.h"
-#include "format/engines.h"
-#include "format/messages.h"
-#include "format/text.h"
+#include "engines/engine_util.h"
+#include "engines/engines.h"
+#include "engines/messages.h"
+#include "base/text.h"
 #include "platform/win32/wide.h"
 #include "resources/stub/resource.h"
 

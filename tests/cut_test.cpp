@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "format/engines.h"
-#include "format/messages.h"
+#include "engines/engines.h"
+#include "engines/messages.h"
 #include "format/piece_format.h"
 #include "tests/fake_platform.h"
 #include "tests/test_util.h"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "format/text.h"
+#include "base/text.h"
 #include "tool/dest_history.h"
 
 namespace pvx {

@@ -1,5 +1,5 @@
 // SHA-256 through libcrypto, and the background hasher a copy loop feeds.
-#include "cli/digest.h"
+#include "integrity/digest.h"
 
 #include <pthread.h>
 #include <signal.h>

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/names.h"
 #include "platform/posix/posix_platform.h"
 
 namespace pvx {

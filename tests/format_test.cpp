@@ -6,9 +6,12 @@
 #include <cstring>
 #include <string>
 
+#include "base/path.h"
+#include "engines/engine_util.h"
 #include "format/piece_format.h"
-#include "format/text.h"
-#include "progress/percent.h"
+#include "platform/names.h"
+#include "base/text.h"
+#include "platform/percent.h"
 #include "tests/fake_platform.h"
 #include "tests/test_util.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "format/engines.h"
+#include "engines/engines.h"
 #include "format/piece_format.h"
 #include "tests/fake_platform.h"
 #include "tests/test_util.h"

@@ -1,6 +1,6 @@
 // The checksum list: what we write passes coreutils' sha256sum -c, what
 // sha256sum writes we read, and malformed lists are refused by file and line.
-#include "cli/sha256_list.h"
+#include "integrity/sha256_list.h"
 
 #include <fcntl.h>
 #include <stdio.h>

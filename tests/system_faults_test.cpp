@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "format/engines.h"
+#include "engines/engines.h"
 #include "format/piece_format.h"
 #include "platform/posix/system_calls.h"
 #include "tests/fake_platform.h"

@@ -1,6 +1,6 @@
 #include "tool/dest_history.h"
 
-#include "format/text.h"
+#include "base/text.h"
 
 namespace pvx {
 

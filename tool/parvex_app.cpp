@@ -1,7 +1,7 @@
 #include "tool/parvex_app.h"
 
-#include "format/engines.h"
-#include "format/text.h"
+#include "engines/engines.h"
+#include "base/text.h"
 #include "platform/win32/wide.h"
 #include "resources/tool/resource.h"
 #include "tool/parvex_dlg.h"

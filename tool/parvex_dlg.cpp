@@ -4,8 +4,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "format/messages.h"
-#include "format/text.h"
+#include "engines/messages.h"
+#include "base/text.h"
 #include "platform/win32/ddx.h"
 #include "platform/win32/wide.h"
 #include "resources/tool/resource.h"

@@ -16,7 +16,7 @@ target_compile_options(parvex PRIVATE ${PVX_WIN_FLAGS})
 target_include_directories(parvex PRIVATE ${PVX_ROOT} $<TARGET_FILE_DIR:stub>)
 add_dependencies(parvex stub)
 set_source_files_properties(${PVX_ROOT}/resources/tool/parvex.rc PROPERTIES
-  OBJECT_DEPENDS "${PVX_ROOT}/resources/tool/parvex.ico;${PVX_ROOT}/resources/tool/resource.h;${PVX_ROOT}/progress/progress_ids.h;${CMAKE_CURRENT_BINARY_DIR}/_sSPVX.exe")
+  OBJECT_DEPENDS "${PVX_ROOT}/resources/tool/parvex.ico;${PVX_ROOT}/resources/tool/resource.h;${PVX_ROOT}/platform/win32/progress_ids.h;${CMAKE_CURRENT_BINARY_DIR}/_sSPVX.exe")
 # No stack probes in this code (PVX_WIN_FLAGS): the whole stack is committed
 # at start-up. The helpers that code generation after link-time optimisation
 # may call (the shim's memory and string routines, libgcc's 64-bit

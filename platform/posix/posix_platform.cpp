@@ -12,9 +12,8 @@
 #include <string>
 #include <utility>
 
-#include "format/messages.h"
-#include "format/piece_format.h"
-#include "format/text.h"
+#include "base/path.h"
+#include "base/text.h"
 
 namespace pvx {
 
@@ -108,11 +107,6 @@ int RenameNoReplace(const char* from, const char* to) {
   if (Sys().link(from, to) != 0) return -1;
   Sys().unlink(from);
   return 0;
-}
-
-const char* BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
 }
 
 bool Convert(const char* to, const char* from, const char* in, char* out,
@@ -281,27 +275,26 @@ bool PosixPlatform::Reserve(FileHandle f, uint64_t length, Failure* why) {
   return true;
 }
 
-bool PosixPlatform::Commit(FileHandle f, Failure* why) {
+bool PosixPlatform::Commit(FileHandle f, bool replace, bool* taken,
+                           Failure* why) {
   FileTag* t = Tag(f);
+  *taken = false;
   Release(t);
   if (t->final.empty()) return true;
   const char* temp = t->path.c_str();
   const char* final = t->final.c_str();
-  int r = t->replace ? Sys().rename(temp, final) : RenameNoReplace(temp, final);
+  int r = t->replace || replace ? Sys().rename(temp, final)
+                                : RenameNoReplace(temp, final);
   if (r != 0 && errno == EEXIST) {
-    // Something took the name after the question was (not) asked: ask now.
+    // Something took the name after the question was (not) asked: only a
+    // file or a link may be replaced, and only once the user says so.
     struct stat st;
-    char text[kPathCap + 128];
-    Format(text, sizeof text, Text(Language(), kMsgOverwrite), BaseName(final));
     if (Sys().lstat(final, &st) == 0 && !Usable(st.st_mode)) {
       DescribeKind(why, final, st.st_mode, Language());
       return false;
     }
-    if (!ConfirmReplace(final, text)) {
-      Describe(why, final, EEXIST);
-      return false;
-    }
-    r = Sys().rename(temp, final);
+    *taken = true;
+    errno = EEXIST;
   }
   if (r != 0) {
     Describe(why, final, errno);
@@ -496,7 +489,7 @@ bool PosixPlatform::ConfirmReplace(const char* path, const char* text) {
                "でリンクそのものを置き換えます (リンク先は変わりません)."
              : "%s\n%s is a symbolic link to %s; OK replaces the link "
                "itself, not the file it points to.",
-         text, BaseName(path), target);
+         text, NameOf(path), target);
   return Confirm(question);
 }
 

@@ -24,8 +24,8 @@ class PosixPlatform : public Platform {
   // fallocate(FALLOC_FL_KEEP_SIZE) where the system has it.
   bool Reserve(FileHandle f, uint64_t length, Failure* why) override;
   // Renames "<name>.part" onto its name. When the user was not asked, an
-  // entry that appeared meanwhile is a collision: the question is asked.
-  bool Commit(FileHandle f, Failure* why) override;
+  // entry that appeared meanwhile is not replaced: *taken.
+  bool Commit(FileHandle f, bool replace, bool* taken, Failure* why) override;
   bool Length(FileHandle f, uint64_t* length, Failure* why) override;
   bool Seek(FileHandle f, uint64_t offset, Failure* why) override;
   bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,

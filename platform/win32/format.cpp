@@ -1,11 +1,11 @@
-// Format and FormatV (format/text.h) for the stub, over the system's own
+// Format and FormatV (base/text.h) for the stub, over the system's own
 // formatter wvsprintfA: it knows every directive the texts use (%s, %d, %u,
 // %c and %%, with a 0 flag and a width), and the stub then carries no
 // formatting code of its own. tests/stub/check_stub_texts.py makes sure no
 // text of the stub asks for more.
 #include <windows.h>
 
-#include "format/text.h"
+#include "base/text.h"
 
 namespace pvx {
 

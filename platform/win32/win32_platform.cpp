@@ -1,7 +1,7 @@
 #include "platform/win32/win32_platform.h"
 
-#include "format/piece_format.h"
-#include "format/text.h"
+#include "base/text.h"
+#include "platform/names.h"
 #include "platform/win32/wide.h"
 
 #include <commdlg.h>
@@ -230,7 +230,10 @@ bool Platform::IsFileAt(FileHandle f, const char* path) {
 
 bool Platform::Reserve(FileHandle, uint64_t, Failure*) { return true; }
 
-bool Platform::Commit(FileHandle, Failure*) { return true; }
+bool Platform::Commit(FileHandle, bool, bool* taken, Failure*) {
+  *taken = false;
+  return true;
+}
 
 uint32_t Platform::ChunkSize() { return kChunk; }
 

@@ -7,9 +7,8 @@
 #include <new>
 #include <windows.h>
 
-#include "format/piece_format.h"
 #include "platform/platform.h"
-#include "progress/progress_dlg.h"
+#include "platform/win32/progress_dlg.h"
 
 namespace pvx {
 

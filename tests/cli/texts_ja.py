@@ -2,8 +2,8 @@
 """The Japanese texts carry every argument the English ones do.
 
 Every pair of texts that printf formats, T(ja, en) / TOOL(ja, en) in
-format/messages.cpp, Say(lang, en, ja) and `kJapanese ? ja : en` in
-cli/*.cpp and cli/*.h, must
+engines/messages.cpp, Say(lang, en, ja) and `kJapanese ? ja : en` in
+cli/, engines/, integrity/ and platform/posix/, must
 hold the same printf directives in the same order: otherwise one language
 prints another argument, or reads one that was never passed. A pair whose
 arguments are not plain string literals is left out.
@@ -143,13 +143,15 @@ def main():
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "..")
     pairs = []  # (where, en, ja)
-    messages = os.path.join(root, "format", "messages.cpp")
+    messages = os.path.join(root, "engines", "messages.cpp")
     for name, line, args in calls(messages, {"T", "TOOL"}):
         if len(args) == 2 and None not in args:
-            pairs.append(("format/messages.cpp:%d" % line, args[1], args[0]))
+            pairs.append(("engines/messages.cpp:%d" % line, args[1], args[0]))
     table = len(pairs)
-    sources = sorted(glob.glob(os.path.join(root, "cli", "*.cpp")) +
-                     glob.glob(os.path.join(root, "cli", "*.h")))
+    sources = sorted(
+        path for folder in ("cli", "engines", "integrity", "platform/posix")
+        for pattern in ("*.cpp", "*.h")
+        for path in glob.glob(os.path.join(root, folder, pattern)))
     for path in sources:
         rel = os.path.relpath(path, root)
         for name, line, args in calls(path, {"Say"}):
@@ -163,7 +165,7 @@ def main():
     # A parser that finds nothing would pass everything.
     problems = []
     if table < 20:
-        problems.append("format/messages.cpp: only %d T/TOOL pairs found" % table)
+        problems.append("engines/messages.cpp: only %d T/TOOL pairs found" % table)
     if said < 50:
         problems.append("cli: only %d Say pairs found" % said)
     for where, en, ja in pairs:

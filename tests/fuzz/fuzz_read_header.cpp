@@ -5,6 +5,7 @@
 //   the rest  the file
 #include <cstring>
 
+#include "engines/engine_util.h"
 #include "format/piece_format.h"
 #include "tests/fuzz/mem_platform.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/sha256_list.h"
+#include "integrity/sha256_list.h"
 #include "tests/fuzz/mem_platform.h"
 
 using namespace pvx;

@@ -29,7 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "format/engines.h"
+#include "engines/engines.h"
 #include "format/piece_format.h"
 #include "tests/fuzz/mem_platform.h"
 

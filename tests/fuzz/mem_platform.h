@@ -58,7 +58,10 @@ class MemPlatform final : public PosixPlatform {
                        Failure* why) override;
   bool Truncate(FileHandle f, Failure* why) override;
   bool Reserve(FileHandle, uint64_t, Failure*) override { return true; }
-  bool Commit(FileHandle, Failure*) override { return true; }
+  bool Commit(FileHandle, bool, bool* taken, Failure*) override {
+    *taken = false;
+    return true;
+  }
   bool IsFileAt(FileHandle f, const char* path) override;
   uint32_t ChunkSize() override { return kChunk; }
   uint8_t* ChunkBuffer() override { return buffer_; }

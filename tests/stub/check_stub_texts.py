@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""The stub leaves out of its file the texts that format/messages.cpp marks
+"""The stub leaves out of its file the texts that engines/messages.cpp marks
 TOOL (shown only by the tool's own cut and join engines). Fails when code
-that the stub is built from (stub/, format/, platform/ but its POSIX side,
-progress/) names one of them: the stub would show an empty message.
+that the stub is built from (stub/, base/, format/, platform/ but its POSIX
+side, and the engines it runs) names one of them: the stub would show an
+empty message.
 
 The stub formats with the system's wvsprintfA (platform/win32/format.cpp).
 Fails too when a string in that code or in the catalogue holds a directive
@@ -22,13 +23,13 @@ def read(path):
         return f.read()
 
 
-header = read('format/messages.h')
+header = read('engines/messages.h')
 enum = header[header.index('enum Msg {'):header.index('kMsgCount')]
 # Every id in order; kMsgToolOnly only names where the TOOL texts begin.
 ids = [i for i in re.findall(r'^\s*(kMsg\w+)\s*(?:=\s*\w+\s*)?,', enum, re.M)
        if i != 'kMsgToolOnly']
 
-catalogue = read('format/messages.cpp')
+catalogue = read('engines/messages.cpp')
 table = catalogue[catalogue.index('kTexts[kTextCount] = {'):]
 kinds = re.findall(r'^    (TOOL|T)\(', table, re.M)
 if len(kinds) != len(ids):
@@ -60,14 +61,19 @@ def check_directives(path, text):
                             'lacks' % (os.path.relpath(path, root), literal))
 
 
-check_directives(os.path.join(root, 'format/messages.cpp'), catalogue)
-for top in ('stub', 'format', 'platform', 'progress'):
+check_directives(os.path.join(root, 'engines/messages.cpp'), catalogue)
+# The engines the stub runs; the others (cut, the tool's join, the native
+# ones) never reach its file.
+STUB_ENGINES = ('engines.h', 'engine_util.h', 'engine_util.cpp',
+                'self_join.cpp')
+for top in ('stub', 'base', 'format', 'platform', 'engines'):
     for folder, dirs, files in os.walk(os.path.join(root, top)):
         dirs[:] = [d for d in dirs if d != 'posix']
         for name in files:
-            # check_stub.cpp is the native checker, not part of the stub
             if not name.endswith(('.cpp', '.h')) or name in (
-                    'messages.cpp', 'messages.h', 'check_stub.cpp'):
+                    'messages.cpp', 'messages.h'):
+                continue
+            if top == 'engines' and name not in STUB_ENGINES:
                 continue
             path = os.path.join(folder, name)
             with open(path, encoding='utf-8') as f:

@@ -29,6 +29,13 @@ for _pvx_tool in wine wineserver wineboot Xvfb; do
   command -v "$_pvx_tool" >/dev/null 2>&1 || _pvx_skip "$_pvx_tool is not installed"
 done
 unset _pvx_tool
+# Wine for 32-bit programs needs a kernel that runs 32-bit x86 code; some
+# machines (and containers) have none, and wine then fails with "Exec
+# format error" before it starts.
+if ! _pvx_why=$(wine --version 2>&1); then
+  _pvx_skip "wine cannot run on this machine: $(printf '%s' "$_pvx_why" | tail -n 1)"
+fi
+unset _pvx_why
 
 PVX_WINE_BIN=${PVX_WINE_BIN:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)}
 PVX_DRIVE=$PVX_WINE_BIN/pvxdrive.exe

@@ -1,7 +1,7 @@
 // Joining a plain piece set (base.c00, base.c01, ...) back into its source.
-#include "format/engine_util.h"
-#include "format/engines.h"
-#include "format/text.h"
+#include "engines/engine_util.h"
+#include "engines/engines.h"
+#include "base/text.h"
 
 namespace pvx {
 
@@ -23,6 +23,7 @@ int JoinFile(Platform& p, const char* path, const char* destination,
   char piece_name[kPathCap];
   char piece_path[kPathCap];
   char out_name[kPathCap];
+  char out_path[kPathCap];
   Failure why;
   int k = 0;
   do {
@@ -87,7 +88,6 @@ int JoinFile(Platform& p, const char* path, const char* destination,
       c.done = h.header_size;
       c.total = static_cast<uint64_t>(h.source_size) + h.header_size;
 
-      char out_path[kPathCap];
       if (!JoinPath(p, out_path, sizeof out_path, out_folder, out_name))
         return kFailed;
       const bool replace = p.Exists(out_path);
@@ -116,7 +116,8 @@ int JoinFile(Platform& p, const char* path, const char* destination,
     ++k;
   } while (c.remaining != 0);
 
-  if (!p.Commit(scope.output, io)) return kIoFailure;
+  if (!CommitNamed(p, scope.output, out_path, out_name, kMsgOverwrite, io))
+    return kIoFailure;
   Format(text, sizeof text, Text(p.Language(), kMsgJoinDone), out_name);
   FinishAndWait(p, text, true);
   return kDone;

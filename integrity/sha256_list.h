@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "cli/digest.h"
+#include "integrity/digest.h"
 #include "platform/platform.h"
 
 namespace pvx {

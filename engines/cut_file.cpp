@@ -1,7 +1,8 @@
 // Cutting one file into a piece set.
-#include "format/engine_util.h"
-#include "format/engines.h"
-#include "format/text.h"
+#include "engines/cut_names.h"
+#include "engines/engine_util.h"
+#include "engines/engines.h"
+#include "base/text.h"
 
 namespace pvx {
 
@@ -168,7 +169,8 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
       case CopyEnd::kIoFailure:
         return kIoFailure;
     }
-    if (!p.Commit(scope.piece, io)) return kIoFailure;
+    if (!CommitNamed(p, scope.piece, path, name, kMsgOverwrite, io))
+      return kIoFailure;
     ++k;
     if (k > kMaxPieces) {
       Tell(p, kMsgTooManyPieces);

@@ -1,13 +1,35 @@
-#include "format/engine_util.h"
+#include "engines/engine_util.h"
 
 #include <stdarg.h>
 
-#include "format/text.h"
+#include "base/text.h"
 
 namespace pvx {
 
 namespace {
 constexpr size_t kMessageCap = 2 * kPathCap;
+}
+
+bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,
+                      uint32_t source_size, Failure* why) {
+  uint8_t bytes[kHeaderSize];
+  if (!BuildPieceHeader(bytes, cp932_name, source_size)) return false;
+  return p.Write(f, bytes, kHeaderSize, why);
+}
+
+HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
+                           Failure* why) {
+  uint8_t bytes[kHeaderSize];
+  uint32_t have = 0;
+  while (have < kHeaderSize) {
+    uint32_t got = 0;
+    if (!p.Read(f, bytes + have, kHeaderSize - have, &got, why))
+      return HeaderRead::kIoError;
+    if (got == 0) return HeaderRead::kNotPieceSet;
+    have += got;
+  }
+  return ParsePieceHeader(bytes, out) ? HeaderRead::kOk
+                                      : HeaderRead::kNotPieceSet;
 }
 
 void Tell(Platform& p, int id, ...) {
@@ -160,80 +182,42 @@ FileHandle OpenOutput(Platform& p, const char* path, bool replace,
   return out;
 }
 
-bool CutPieceName(char* out, size_t cap, const char* base, int k,
-                  bool self_join) {
-  if (k == 0 && self_join) return Format(out, cap, "%s.exe", base);
-  return PieceName(out, cap, base, k);
+bool CreateFolderChain(Platform& p, const char* path, char sep) {
+  char buf[kPathCap];
+  if (!StrCopy(buf, sizeof buf, path) || buf[0] == 0) return false;
+  // Each prefix that ends before a separator or at the end, in turn.
+  for (size_t i = 0;; ++i) {
+    const char c = buf[i];
+    if (c != sep && c != 0) continue;
+    buf[i] = 0;
+    // An empty prefix is the root of an absolute path (or a doubled
+    // separator): there is nothing to create there.
+    if (buf[0] != 0 && !(i > 0 && buf[i - 1] == sep) && !p.IsFolder(buf) &&
+        !p.MakeFolder(buf) && !p.IsFolder(buf))
+      return false;
+    buf[i] = c;
+    if (c == 0 || buf[i + 1] == 0) return true;
+  }
 }
 
-namespace {
-
-// The i-th name of the set with stem base (pieces first .. count - 1, then
-// the companions) into name and path; false past the last one or when a
-// name does not fit (*too_long set).
-bool SetName(Platform& p, const char* folder, const char* base, int first,
-             int count, bool self_join, int i, char* name, char* path,
-             bool* too_long) {
-  bool ok;
-  if (first + i < count) {
-    ok = CutPieceName(name, kNameCap, base, first + i, self_join);
-  } else {
-    const char* suffix = p.Companions();
-    for (int c = count - first; c < i && *suffix; ++c)
-      suffix += StrLen(suffix) + 1;
-    if (!*suffix) return false;
-    ok = StrCopy(name, kNameCap, base) && StrAppend(name, kNameCap, suffix);
-  }
-  *too_long = !ok || !StrCopy(path, kPathCap, folder) ||
-              !StrAppend(path, kPathCap, name);
-  return !*too_long;
+int ProgressPosition(uint64_t done, uint64_t total) {
+  if (total == 0) return 0;
+  // Both counts stay far below 2^53 (a set holds at most 100 pieces below
+  // 4 GiB each), so they convert exactly, and as signed values they convert
+  // without the fix-up an unsigned 64-bit conversion costs on i386.
+  double pos = static_cast<double>(static_cast<int64_t>(done)) /
+               static_cast<double>(static_cast<int64_t>(total)) * 65535.0;
+  if (pos >= 2147483647.0) return 2147483647;
+  return static_cast<int>(pos);
 }
 
-}  // namespace
-
-bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
-                    int first, int count, bool self_join, bool rename,
-                    FileHandle source) {
-  char name[kNameCap];
-  char path[kPathCap];
-  bool too_long = false;
-  // A taken name in the set of a program: the whole set moves to another
-  // stem, so that its pieces never mix with those already there.
-  for (int i = 0; rename;) {
-    if (!SetName(p, folder, base, first, count, self_join, i, name, path,
-                 &too_long))
-      break;
-    if (!p.Exists(path)) {
-      ++i;
-      continue;
-    }
-    if (!Ask(p, kMsgRenameQuestion, name, name)) return false;
-    char renamed[kPathCap] = "_";
-    if (!StrAppend(renamed, sizeof renamed, base) ||
-        !StrCopy(base, cap, renamed)) {
-      Tell(p, kMsgPathTooLong, base);
-      return false;
-    }
-    i = 0;
-  }
-  // Every other taken name is replaced only with the user's consent, and
-  // never when it is the source.
-  for (int i = 0; !too_long; ++i) {
-    if (!SetName(p, folder, base, first, count, self_join, i, name, path,
-                 &too_long))
-      break;
-    if (!p.Exists(path)) continue;
-    if (p.IsFileAt(source, path)) {
-      Tell(p, kMsgIsInput, path);
-      return false;
-    }
-    if (!AskReplace(p, path, kMsgOverwrite, name)) return false;
-  }
-  if (too_long) {
-    Tell(p, kMsgPathTooLong, base);
-    return false;
-  }
-  return true;
+bool CommitNamed(Platform& p, FileHandle f, const char* path,
+                 const char* name, int id, Failure* io) {
+  bool taken = false;
+  if (p.Commit(f, false, &taken, io)) return true;
+  // *io already says that the name is taken, for a Cancel.
+  return taken && AskReplace(p, path, id, name) &&
+         p.Commit(f, true, &taken, io);
 }
 
 void FinishAndWait(Platform& p, const char* text, bool button_first) {

@@ -1,4 +1,4 @@
-#include "cli/sha256_list.h"
+#include "integrity/sha256_list.h"
 
 #include <ctype.h>
 #include <errno.h>

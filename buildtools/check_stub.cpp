@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "format/piece_format.h"
-#include "stub/read_program.h"
+#include "buildtools/read_program.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "progress/progress_dlg.h"
+#include "platform/win32/progress_dlg.h"
 
 #include <commctrl.h>
 
-#include "format/text.h"
-#include "progress/percent.h"
+#include "base/text.h"
+#include "platform/percent.h"
 
 namespace pvx {
 

@@ -5,11 +5,22 @@
 
 #include <stdint.h>
 
-#include "format/messages.h"
+#include "base/path.h"
+#include "engines/messages.h"
 #include "format/piece_format.h"
 #include "platform/platform.h"
 
 namespace pvx {
+
+// Writes a header at the file's position. False + *why when the write fails.
+bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,
+                      uint32_t source_size, Failure* why);
+
+enum class HeaderRead { kOk, kNotPieceSet, kIoError };
+// Reads 284 bytes at the file's position and parses them. kNotPieceSet when
+// fewer arrive or the magic differs; kIoError (+ *why) on a read failure.
+HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
+                           Failure* why);
 
 // The text id is passed as an int: va_start needs a last named parameter
 // whose type is left as it is by the promotions of a variable argument list,
@@ -86,21 +97,19 @@ FileHandle OpenOutput(Platform& p, const char* path, bool replace,
                       FileHandle first, const char* folder, const char* base,
                       int first_k);
 
-// Decides the names of the set a cut writes before its first byte. base
-// holds the source's base and receives the stem of the pieces: "_s" in
-// front for a self-joining set, then, for a self-joining cut of a program
-// (rename), one "_" more for every question the user answers OK while a
-// name of the set is taken. Otherwise every taken name is asked about
-// (replace it?). The names are pieces first .. count - 1 in folder and the
-// platform's companions; a name at which source stands is refused whatever
-// the answers. False: refused or cancelled, and told.
-bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
-                    int first, int count, bool self_join, bool rename,
-                    FileHandle source);
+// Creates every missing folder along path; the last component counts as a
+// folder too. False when one cannot be created (or path is empty).
+bool CreateFolderChain(Platform& p, const char* path, char sep = kNativeSep);
 
-// "<base>.exe" for piece 0 of a self-joining set, "<base>.cNN" otherwise.
-bool CutPieceName(char* out, size_t cap, const char* base, int k,
-                  bool self_join);
+// Progress position of done out of total in 0..65535 (or above, when done
+// overruns total), in double precision and truncated.
+int ProgressPosition(uint64_t done, uint64_t total);
+
+// Gives f, written to its end, the name OpenWrite was given (path, shown
+// as name). When an entry took that name meanwhile, asks catalogue
+// question id (formatted with name) whether to replace it. False + *io.
+bool CommitNamed(Platform& p, FileHandle f, const char* path,
+                 const char* name, int id, Failure* io);
 
 // The closing report: button "OK" and the text, in the given order, then
 // waits for the button.

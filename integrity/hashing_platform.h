@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "cli/digest.h"
+#include "integrity/digest.h"
 #include "platform/posix/posix_platform.h"
 
 namespace pvx {
@@ -53,7 +53,7 @@ class HashingPlatform : public PosixPlatform {
   // both files, and writes it out while it is hashed.
   bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,
             uint32_t* got, Failure* why) override;
-  bool Commit(FileHandle f, Failure* why) override;
+  bool Commit(FileHandle f, bool replace, bool* taken, Failure* why) override;
   void Close(FileHandle f) override;
 
  protected:

@@ -1,4 +1,4 @@
-#include "cli/digest.h"
+#include "integrity/digest.h"
 
 #include <pthread.h>
 #include <signal.h>

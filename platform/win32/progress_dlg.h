@@ -9,8 +9,8 @@
 #include <windows.h>
 
 #include "platform/win32/dialog.h"
-#include "progress/percent.h"
-#include "progress/progress_ids.h"
+#include "platform/percent.h"
+#include "platform/win32/progress_ids.h"
 
 namespace pvx {
 

@@ -1,4 +1,4 @@
-#include "format/text.h"
+#include "base/text.h"
 
 namespace pvx {
 

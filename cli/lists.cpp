@@ -1,28 +1,18 @@
-#include "cli/checksums.h"
+#include "cli/lists.h"
 
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 
-#include <stdexcept>
-
-#include "format/messages.h"
+#include "base/path.h"
+#include "base/text.h"
+#include "engines/engine_util.h"
+#include "engines/messages.h"
 #include "format/piece_format.h"
-#include "format/text.h"
-#include "cli/sha256_list.h"
+#include "integrity/sha256_list.h"
 
 namespace pvx {
 namespace {
-
-const char* BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 void Say2(CliPlatform& p, const std::string& text) { p.Notify(text.c_str()); }
 
@@ -32,23 +22,7 @@ void NotifyText(CliPlatform& p, Msg id, const char* arg) {
   p.Notify(text);
 }
 
-// "LIST: names none of the pieces of SET": a list made for another set, or
-// one whose names do not match the pieces'.
-std::string NamesNoPiece(Lang lang, const std::string& list,
-                         const SetSurvey& s) {
-  return list + Say(lang, ": names none of the pieces of ",
-                    ": 次の分割ファイルを 1 つも含みません: ") +
-         s.set.piece0;
-}
-
 }  // namespace
-
-std::string ListPathFor(const std::string& piece0_path) {
-  std::string name = BaseName(piece0_path);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return FolderOf(piece0_path) + name + kListSuffix;
-}
 
 int WriteCutList(CliPlatform& p, const std::string& source_name,
                  const std::string& source_path, const StreamDigests* stream) {
@@ -64,14 +38,14 @@ int WriteCutList(CliPlatform& p, const std::string& source_name,
   std::string piece0;
   if (stream) {
     piece0 = stream->piece0;
-    entries.push_back({BaseName(piece0), stream->piece0_digest});
+    entries.push_back({NameOf(piece0.c_str()), stream->piece0_digest});
     source = &stream->source;
   }
   for (const auto& f : files) {
     if (f.written) {
       if (f.path == piece0) continue;
       if (piece0.empty()) piece0 = f.path;
-      entries.push_back({BaseName(f.path), f.digest});
+      entries.push_back({NameOf(f.path.c_str()), f.digest});
     } else if (!stream) {
       source = &f.digest;
     }
@@ -105,7 +79,8 @@ int WriteCutList(CliPlatform& p, const std::string& source_name,
              !p.Reserve(f, text.size(), &why) ||
              !p.Write(f, text.data(), static_cast<uint32_t>(text.size()),
                       &why) ||
-             !p.Commit(f, &why)) {
+             !CommitNamed(p, f, list.c_str(), NameOf(list.c_str()), kMsgOverwrite,
+                          &why)) {
     Say2(p, why.text);
   } else {
     status = 0;
@@ -113,16 +88,6 @@ int WriteCutList(CliPlatform& p, const std::string& source_name,
   p.Close(f);
   p.Close(from);
   return status;
-}
-
-std::string LoadSetList(Lang lang, const SetSurvey& s,
-                        const std::string& path, ChecksumList* list) {
-  ListError error;
-  if (!list->Load(path, &error)) return DescribeListError(error, lang);
-  // A list that checks nothing must not pass for a check.
-  for (const SurveyPiece& piece : s.pieces)
-    if (list->Find(piece.name)) return std::string();
-  return NamesNoPiece(lang, path, s);
 }
 
 bool PrepareCheck(CliPlatform& p, const SetSurvey& s, const std::string& named,
@@ -314,7 +279,7 @@ int VerifySet(CliPlatform& p, const std::string& file,
                "%s: no checksum list found (%s); the header and the lengths "
                "%s\n",
                "%s: チェックサムの一覧がありません (%s). ヘッダと長さは%s\n"),
-           BaseName(s.set.piece0), list_path.c_str(),
+           NameOf(s.set.piece0.c_str()), list_path.c_str(),
            bad == 0 && data_whole
                ? Say(lang, "are sound.", "正しいです.")
                : Say(lang, "do not add up.", "合いません."));

@@ -1,8 +1,8 @@
-#include "progress/percent.h"
+#include "platform/percent.h"
 
 #include <stdint.h>
 
-#include "format/text.h"
+#include "base/text.h"
 
 namespace pvx {
 namespace {

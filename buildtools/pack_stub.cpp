@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "stub/read_program.h"
+#include "buildtools/read_program.h"
 
 namespace {
 

@@ -1,24 +1,17 @@
-// The checksum list that travels with a set (STEM.sha256 beside piece 0):
-// written by a cut, checked by a join, and `parvex verify`.
+// The checksum list as parvex uses it: written after a cut, checked during
+// a join, and `parvex verify`.
 #pragma once
 
 #include <map>
 #include <string>
-#include <vector>
 
 #include "cli/cli_platform.h"
-#include "cli/digest.h"
-#include "cli/piece_set.h"
-#include "cli/sha256_list.h"
 #include "cli/stream_cut.h"
+#include "engines/piece_set.h"
+#include "integrity/checksums.h"
+#include "integrity/digest.h"
 
 namespace pvx {
-
-// The list beside a piece 0: its name without the extension + ".sha256".
-std::string ListPathFor(const std::string& piece0_path);
-
-// The companion a cut writes beside its pieces: STEM + this.
-constexpr const char* kListSuffix = ".sha256";
 
 // After a cut with digests: writes the list of the pieces as written, then
 // the source under source_name, beside piece 0, as the cut wrote its
@@ -30,12 +23,6 @@ constexpr const char* kListSuffix = ".sha256";
 int WriteCutList(CliPlatform& p, const std::string& source_name,
                  const std::string& source,
                  const StreamDigests* stream = nullptr);
-
-// Reads the list at path for the surveyed set s: "" when it is a list that
-// checks at least one of the set's pieces, otherwise why it checks nothing
-// (it cannot be read or parsed, or names none of the pieces).
-std::string LoadSetList(Lang lang, const SetSurvey& s, const std::string& path,
-                        ChecksumList* list);
 
 // What a join checks, taken from a list and a surveyed set.
 struct JoinCheck {

@@ -1,8 +1,8 @@
 // Rebuilding the source from a self-joining piece 0 (the stub program with
 // the header and the first data behind it) and the pieces named after it.
-#include "format/engine_util.h"
-#include "format/engines.h"
-#include "format/text.h"
+#include "engines/engine_util.h"
+#include "engines/engines.h"
+#include "base/text.h"
 
 namespace pvx {
 
@@ -34,6 +34,7 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
   char piece_name[kPathCap];
   char piece_path[kPathCap];
   char out_name[kPathCap];
+  char out_path[kPathCap];
   Failure why;
   int k = 0;
   do {
@@ -90,7 +91,6 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       c.done = uint64_t{stub_image_size} + h.header_size;
       c.total = c.done + h.source_size;
 
-      char out_path[kPathCap];
       if (!JoinPath(p, out_path, sizeof out_path, out_folder, out_name))
         return kFailed;
       const bool replace = p.Exists(out_path);
@@ -122,7 +122,9 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
     ++k;
   } while (c.remaining != 0);
 
-  if (!p.Commit(scope.output, io)) return kIoFailure;
+  if (!CommitNamed(p, scope.output, out_path, out_name, kMsgOverwriteStub,
+                   io))
+    return kIoFailure;
   Format(text, sizeof text, Text(p.Language(), kMsgJoinDone), out_name);
   FinishAndWait(p, text, false);
   return kDone;

@@ -1,6 +1,6 @@
-// Format and FormatV of format/text.h: the portable formatter. The stub
+// Format and FormatV of base/text.h: the portable formatter. The stub
 // uses the system's instead (platform/win32/format.cpp).
-#include "format/text.h"
+#include "base/text.h"
 
 namespace pvx {
 

@@ -1,8 +1,8 @@
-#include "cli/hashing_platform.h"
+#include "integrity/hashing_platform.h"
 
 #include <stdexcept>
 
-#include "format/text.h"
+#include "base/text.h"
 
 namespace pvx {
 namespace {
@@ -205,14 +205,16 @@ bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
   return PosixPlatform::Write(dst, at, *got, why);
 }
 
-bool HashingPlatform::Commit(FileHandle f, Failure* why) {
+bool HashingPlatform::Commit(FileHandle f, bool replace, bool* taken,
+                             Failure* why) {
+  *taken = false;
   Open* o = Find(f);
   // The join is complete: every piece, then the result, must match. The
   // pieces are checked also when the list has no line for the result (a
   // list of pieces only): the last ones have not been checked yet.
   if (o && o->writing && !expect_.empty() && !CheckPieces(true, why))
     return false;
-  if (o && expect_output_) {
+  if (o && expect_output_ && !o->broken) {
     Sha256 d;
     if (!Finish(o->stream, &d, why)) return false;
     o->stream = 0;
@@ -232,7 +234,7 @@ bool HashingPlatform::Commit(FileHandle f, Failure* why) {
       return false;
     }
   }
-  return PosixPlatform::Commit(f, why);
+  return PosixPlatform::Commit(f, replace, taken, why);
 }
 
 void HashingPlatform::Close(FileHandle f) {

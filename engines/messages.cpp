@@ -1,4 +1,4 @@
-#include "format/messages.h"
+#include "engines/messages.h"
 
 namespace pvx {
 namespace {

@@ -1,0 +1,30 @@
+// Taking a path apart, and numbers shown with their digits grouped.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "base/base.h"
+
+namespace pvx {
+
+// Path parts. folder keeps its trailing separator; ext keeps its dot.
+struct PathParts {
+  char folder[kPathCap];
+  char name[kPathCap];
+  char base[kPathCap];
+  char ext[kPathCap];
+};
+// False when the path does not fit kPathCap.
+bool SplitPath(const char* path, PathParts* out, char sep = kNativeSep);
+
+// The name in path: what follows its last separator (all of it when it has
+// none).
+const char* NameOf(const char* path, char sep = kNativeSep);
+
+// "1234567" -> "1,234,567".
+void GroupDigits(const char* digits, char* out, size_t cap);
+// Bytes in whole kilobytes, grouped: 1457664 -> "1,423".
+void KilobyteText(uint32_t bytes, char* out, size_t cap);
+
+}  // namespace pvx
