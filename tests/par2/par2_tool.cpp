@@ -12,10 +12,7 @@
 #include <vector>
 
 #include "integrity/par2_create.h"
-#if __has_include("integrity/par2_repair.h")
 #include "integrity/par2_repair.h"
-#define PVX_HAS_REPAIR 1
-#endif
 
 using namespace pvx::par2;
 
@@ -82,9 +79,36 @@ int main(int argc, char** argv) {
     for (const std::string& w : r.written) printf("wrote %s\n", w.c_str());
     return 0;
   }
-#ifdef PVX_HAS_REPAIR
-  return RunVerifyOrRepair(cmd, a);
-#else
+  if (a.plain.size() != 1) return Usage();
+  if (cmd == "verify") {
+    VerifyReport v = VerifySet(a.plain[0]);
+    if (!v.ok) {
+      fprintf(stderr, "par2_tool: %s\n", v.error.c_str());
+      return 1;
+    }
+    for (const std::string& n : v.set.notes) printf("note: %s\n", n.c_str());
+    for (const PieceReport& p : v.pieces)
+      printf("%s: %s (%llu of %llu slices good)\n", p.name.c_str(),
+             PieceStateName(p.state), (unsigned long long)p.good_slices,
+             (unsigned long long)p.slices);
+    printf("bad slices %llu, recovery slices %llu: %s\n",
+           (unsigned long long)v.bad_slices, (unsigned long long)v.recovery_slices,
+           v.all_good ? "all good" : v.repairable ? "repairable" : "not repairable");
+    return v.all_good ? 0 : 1;
+  }
+  if (cmd == "repair") {
+    RepairOptions o;
+    o.output_dir = a.dir;
+    o.memory_limit = a.memory;
+    if (a.force) o.confirm_replace = [](const std::vector<std::string>&) { return true; };
+    RepairResult r = RepairSet(a.plain[0], o);
+    for (const std::string& p : r.rebuilt) printf("rebuilt %s\n", p.c_str());
+    for (const std::string& p : r.kept_bad) printf("kept %s\n", p.c_str());
+    if (!r.ok) {
+      fprintf(stderr, "par2_tool: %s\n", r.error.c_str());
+      return 1;
+    }
+    return 0;
+  }
   return Usage();
-#endif
 }
