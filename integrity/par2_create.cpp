@@ -323,7 +323,7 @@ CreateResult CreateRecovery(const CreateOptions& o) {
       critical.insert(critical.end(), a.begin(), a.end());
       critical.insert(critical.end(), b.begin(), b.end());
     }
-    auto creator = Packet(set_id, kCreatorType, CreatorBody(o.creator));
+    auto creator = Packet(set_id, kCreatorType, CreatorBody(o.creator.empty() ? std::string("Parvex " PVX_VERSION) : o.creator));
     critical.insert(critical.end(), creator.begin(), creator.end());
 
     for (size_t k = 0; k < outs.size(); ++k) {

@@ -25,7 +25,8 @@ struct CreateOptions {
   // 0: the largest piece rounded up to a multiple of 4, so that one
   // recovery slice rebuilds one piece. Otherwise a multiple of 4.
   uint64_t slice_size = 0;
-  std::string creator = "Parvex";  // the Creator packet's client
+  // The Creator packet's client; empty: "Parvex " and the version.
+  std::string creator;
   // Asked once, before the first byte is written, with the outputs that
   // exist already; true replaces them (once the new ones are complete).
   // Without it, an existing output is an error.

@@ -317,6 +317,7 @@ TEST(Par2Repair, AGoodSetIsLeftAlone) {
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_TRUE(r.rebuilt.empty());
   EXPECT_TRUE(r.before.all_good);
+  EXPECT_EQ(r.before.set.creator.rfind("Parvex 2.", 0), 0u) << r.before.set.creator;
   EXPECT_EQ(Snapshot(s.dir.path()), before);
 }
 

@@ -69,7 +69,6 @@ int main(int argc, char** argv) {
     o.pieces.assign(a.plain.begin() + 2, a.plain.end());
     o.slice_size = a.slice;
     o.memory_limit = a.memory;
-    o.creator = "Parvex test";
     if (a.force) o.confirm_replace = [](const std::vector<std::string>&) { return true; };
     CreateResult r = CreateRecovery(o);
     if (!r.ok) {
