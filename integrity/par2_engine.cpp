@@ -113,6 +113,10 @@ bool RunEngine(const EngineJob& job, std::string* error) {
   };
 
   for (uint64_t off = 0; off < job.slice_size; off += chunk) {
+    if (job.cancelled && job.cancelled()) {
+      *error = "cancelled";
+      return false;
+    }
     const size_t len = static_cast<size_t>(std::min<uint64_t>(chunk, job.slice_size - off));
     unsigned running = nthreads;
     auto work = [&](unsigned t) {

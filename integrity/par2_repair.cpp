@@ -59,6 +59,7 @@ std::string IdText(const Md5& id) { return ToHex(id); }
 bool Parallel(size_t count, unsigned threads, const std::function<void(size_t)>& fn,
               const std::atomic<uint64_t>& done, uint64_t total,
               const Progress& progress, std::atomic<bool>& stop) {
+  if (progress.cancelled && progress.cancelled()) return false;
   std::atomic<size_t> next{0};
   std::mutex mu;
   std::condition_variable cv;
