@@ -84,10 +84,16 @@ bool HashingPlatform::CheckPieces(bool all, Failure* why) {
     while (end > 0 && closed_[end - 1].written) --end;
     if (end > 0) --end;
   }
-  for (size_t i = 0; i < end; ++i) {
+  // Everything before first_unchecked_ is done: each check looks at the
+  // pieces closed since the last one, not at all of them again.
+  for (size_t i = first_unchecked_; i < end; ++i) {
     Closed& c = closed_[i];
-    if (c.checked || c.written) continue;
+    if (c.checked || c.written) {
+      if (i == first_unchecked_) ++first_unchecked_;
+      continue;
+    }
     c.checked = true;
+    if (i == first_unchecked_) ++first_unchecked_;
     Sha256 d;
     if (!Finish(c.stream, &d, why)) return false;
     digests_[c.path] = d;

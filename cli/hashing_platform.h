@@ -85,6 +85,7 @@ class HashingPlatform : public PosixPlatform {
   std::unique_ptr<Hasher> hasher_;
   std::unordered_map<FileHandle, Open> open_;
   std::vector<Closed> closed_;
+  size_t first_unchecked_ = 0;  // closed_ before it: checked or written
   std::map<std::string, Sha256> digests_;  // finished streams, by path
   std::map<std::string, Sha256> expect_;
   bool expect_output_ = false;
