@@ -93,7 +93,8 @@ FileHandle OpenOutput(Platform& p, const char* path, bool replace,
 // name of the set is taken. Otherwise every taken name is asked about
 // (replace it?). The names are pieces first .. count - 1 in folder and the
 // platform's companions; a name at which source stands is refused whatever
-// the answers. False: refused or cancelled, and told.
+// the answers. False: refused or cancelled, and told. Defined with the cut
+// engine (tool/cut_file.cpp): it asks with texts the stub leaves out.
 bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
                     int first, int count, bool self_join, bool rename,
                     FileHandle source);

@@ -36,7 +36,10 @@ done
 
 # Bad sizes: status 2, "parvex: " first, the accepted forms named, nothing
 # written.
-for bad in "" K KB 12Q 1.5M 1.44 1.44MB 1.44MiB 1KK 1KBB 1KIB 1Ki 1iB 1B 1b \
+run cut -s "" -d bad small.bin
+expect_rc 2
+expect_text err.txt "parvex: --size: an empty value means nothing"
+for bad in K KB 12Q 1.5M 1.44 1.44MB 1.44MiB 1KK 1KBB 1KIB 1Ki 1iB 1B 1b \
            5T -5 +5 " 5" 0x10 1e6 1,000 10Kb; do
   run cut -s "$bad" -d bad small.bin
   expect_rc 2
@@ -79,7 +82,10 @@ done
 expect_size p3/big.c00 1000095
 
 # N above 100, and what is no count: refused before anything is written.
-for bad in 101 1000 0 1 x 3K -2 ""; do
+run cut --pieces "" -d refused big.bin
+expect_rc 2
+expect_text err.txt "parvex: --pieces: an empty value means nothing"
+for bad in 101 1000 0 1 x 3K -2; do
   run cut --pieces "$bad" -d refused big.bin
   expect_rc 2
   expect_text err.txt "parvex: invalid number of pieces: '$bad'"
