@@ -377,6 +377,12 @@ bool CliPlatform::AwaitDisk(const char* text) {
   return !(got == Input::kInterrupted && TakeInterrupt());
 }
 
+bool CliPlatform::Commit(FileHandle f, Failure* why) {
+  if (!HashingPlatform::Commit(f, why)) return false;
+  committed_.push_back(PathOf(f));
+  return true;
+}
+
 bool CliPlatform::ProgressCreate() {
   ProgressDestroy();
   shown_ = true;

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "cli/cli_platform.h"
 #include "cli/help_format.h"
 #include "cli/piece_set.h"
+#include "cli/recovery.h"
 #include "cli/sizes.h"
 #include "cli/stream_cut.h"
 #include "format/engines.h"
@@ -54,6 +56,7 @@ struct Options {
   bool no = false;
   bool quiet = false;
   bool no_checksum = false;  // cut: write no list
+  std::string recovery;      // cut --recovery N|N%
   bool no_verify = false;    // join: check no list
   std::string checksum;      // join, verify --checksum LIST
 };
@@ -259,6 +262,64 @@ bool FitsInOneSet(CliPlatform& p, const std::string& file,
   return false;
 }
 
+// The number of recovery slices --recovery asks for: 0 after telling why
+// there is none (*status set).
+uint32_t RecoverySlices(CliPlatform& p, const Options& o, uint32_t piece_size,
+                        uint32_t head, int* status) {
+  Lang lang = p.Language();
+  const bool share = o.recovery.back() == '%';
+  if (o.file == "-" && share) {
+    *status = UsageError(
+        p,
+        Say(lang,
+            "--recovery N% needs the number of pieces, which standard input "
+            "does not tell up front (give a number: --recovery N)",
+            "--recovery N% には分割ファイルの数が必要ですが, 標準入力では"
+            "前もって分かりません (数を指定してください: --recovery N)"),
+        "cut");
+    return 0;
+  }
+  if (o.pause) {
+    *status = UsageError(
+        p,
+        Say(lang,
+            "--recovery reads every piece again after the cut, which "
+            "--pause (a disk per piece) does not allow",
+            "--recovery は分割の後にすべての分割ファイルを読み直すため, "
+            "--pause (分割ファイルごとのディスク) とは使えません"),
+        "cut");
+    return 0;
+  }
+  uint32_t pieces = 1;
+  struct stat st;
+  if (share && stat(o.file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    uint64_t total = static_cast<uint64_t>(st.st_size) + head;
+    uint64_t n = (total + piece_size - 1) / piece_size;
+    pieces = n < 1 ? 1 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
+  }
+  uint32_t slices = 0;
+  std::string error;
+  if (!pvx::RecoveryAmount(lang, o.recovery, pieces, &slices, &error)) {
+    *status = UsageError(p, error, "cut");
+    return 0;
+  }
+  return slices;
+}
+
+// The pieces a cut put in place, piece 0 (STEM.c00 or the program
+// STEM.exe) first.
+std::vector<std::string> CutPieces(std::vector<std::string> pieces) {
+  auto is_program = [](const std::string& path) {
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".exe") == 0;
+  };
+  std::sort(pieces.begin(), pieces.end(),
+            [&](const std::string& a, const std::string& b) {
+              if (is_program(a) != is_program(b)) return is_program(a);
+              return a < b;
+            });
+  return pieces;
+}
+
 int RunCut(CliPlatform& p, const Options& o) {
   Lang lang = p.Language();
   const bool from_stdin = o.file == "-";
@@ -321,13 +382,27 @@ int RunCut(CliPlatform& p, const Options& o) {
         "cut");
   }
 
+  uint32_t recovery_slices = 0;
+  if (!o.recovery.empty()) {
+    int status = kExitDone;
+    recovery_slices = RecoverySlices(p, o, piece_size, head, &status);
+    if (recovery_slices == 0) return status;
+  }
+
   CliPlatform::CatchInterrupt();
-  // The list is one of the set's names: the engines decide it (and ask
-  // about it) with the pieces', before anything is written. Its digests
-  // are taken in the same pass as the copy.
+  // The list and the recovery files are among the set's names: the engines
+  // decide them (and ask about them) with the pieces', before anything is
+  // written. The list's digests are taken in the same pass as the copy.
+  std::string companions;
   if (!o.no_checksum) {
-    p.SetCompanions(pvx::kListSuffix);
+    companions = pvx::kListSuffix;
+    companions.push_back('\0');
     p.StartDigests();
+  }
+  if (recovery_slices != 0) companions += pvx::RecoverySuffixes(recovery_slices);
+  if (!companions.empty()) {
+    companions.pop_back();  // SetCompanions closes the list itself
+    p.SetCompanions(companions);
   }
   pvx::Failure io;
   int result;
@@ -344,6 +419,8 @@ int RunCut(CliPlatform& p, const Options& o) {
                           WithSeparator(o.destination).c_str(), o.self_join,
                           o.pause, &io);
   }
+  // Every file put in place so far is a piece.
+  const std::vector<std::string> pieces = p.TakeCommitted();
   if (result == pvx::kDone && !o.no_checksum) {
     size_t slash = o.file.rfind('/');
     if (from_stdin
@@ -353,6 +430,9 @@ int RunCut(CliPlatform& p, const Options& o) {
                   o.file) != kExitDone)
       result = pvx::kFailed;
   }
+  if (result == pvx::kDone && recovery_slices != 0 &&
+      pvx::WriteRecovery(p, CutPieces(pieces), recovery_slices) != kExitDone)
+    result = pvx::kFailed;
   return ExitStatus(p, result, io);
 }
 
@@ -633,6 +713,15 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                   Say(lang, "Write no checksum list (STEM.sha256) beside the "
                             "pieces",
                       "チェックサムの一覧 (STEM.sha256) を書かない"));
+  c.cut->add_option("--recovery", o->recovery,
+                    Say(lang, "Also write PAR2 recovery data beside piece 0 "
+                              "(STEM.par2, STEM.vol*.par2) that rebuilds up to "
+                              "N lost or damaged pieces; N% of the pieces",
+                        "先頭の分割ファイルの隣に PAR2 リカバリデータ "
+                        "(STEM.par2, STEM.vol*.par2) も書く. 失われたか壊れた"
+                        "分割ファイルを N 個まで復元できる. N% で分割数の割合"))
+      ->type_name("N")
+      ->check(NotEmpty(lang));
   c.cut->add_option("--name", o->name,
                     Say(lang, "The name to record when cutting standard input",
                         "標準入力を分割するときに記録する名前"))

@@ -39,6 +39,9 @@ _parvex()
         cut:--pieces)
             COMPREPLY=( $(compgen -W '2 3 4 5 10' -- "$cur") )
             return 0 ;;
+        cut:--recovery)
+            COMPREPLY=( $(compgen -W '1 2 5 10% 20%' -- "$cur") )
+            return 0 ;;
         cut:--name)
             return 0 ;;
         join:-o|join:--checksum|verify:--checksum)
@@ -52,7 +55,7 @@ _parvex()
         cut)
             options='-d --destination -s --size --pieces -x --self-join
                      -p --pause -y --yes -n --no -q --quiet --no-checksum
-                     --name -h --help' ;;
+                     --recovery --name -h --help' ;;
         join)
             options='-d --destination -o -p --pause -y --yes -n --no
                      -q --quiet --checksum --no-verify -h --help' ;;

@@ -60,7 +60,7 @@ expect_offers "--help --version" parvex --
 expect_offers "cut info join verify" parvex --help ""
 
 cut_options="-d --destination -s --size --pieces -x --self-join -p --pause
-             -y --yes -n --no -q --quiet --no-checksum --name -h --help"
+             -y --yes -n --no -q --quiet --no-checksum --recovery --name -h --help"
 join_options="-d --destination -o -p --pause -y --yes -n --no -q --quiet
               --checksum --no-verify -h --help"
 verify_options="-q --quiet --checksum -h --help"

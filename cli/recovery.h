@@ -1,0 +1,39 @@
+// PAR2 recovery data on the command line: written by cut --recovery,
+// checked by verify, used by repair and by a join of a damaged set.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/cli_platform.h"
+#include "integrity/par2_engine.h"
+
+namespace pvx {
+
+// The suffixes of the recovery files for `slices` recovery slices (".par2",
+// ".vol0+1.par2", ...), each followed by a NUL, as SetCompanions takes
+// them after the list's.
+std::string RecoverySuffixes(uint32_t slices);
+
+// The index beside piece 0: its name without the extension + ".par2".
+std::string RecoveryIndexFor(const std::string& piece0_path);
+
+// Turns "N" / "N%" into a number of recovery slices; false after a usage
+// message in *error.
+bool RecoveryAmount(Lang lang, const std::string& text, uint32_t pieces,
+                    uint32_t* slices, std::string* error);
+
+// After a cut: writes STEM.par2 and its recovery files beside piece 0 for
+// the pieces (piece 0 first). The cut asked about those names already; a
+// file there is replaced only when the user agreed to it. Returns the exit
+// status (0, 1 after a message, 130 cancelled).
+int WriteRecovery(CliPlatform& p, const std::vector<std::string>& pieces,
+                  uint32_t slices);
+
+// The terminal's progress line for a PAR2 pass: Ctrl-C cancels. The caller
+// brackets it with ProgressCreate / ProgressDestroy.
+par2::Progress TerminalProgress(CliPlatform& p);
+
+}  // namespace pvx
