@@ -66,9 +66,11 @@ struct Commands {
   CLI::App* join = nullptr;
   CLI::App* info = nullptr;
   CLI::App* verify = nullptr;
+  CLI::App* repair = nullptr;
 };
 
-const char* const kCommandNames[] = {"cut", "join", "info", "verify"};
+const char* const kCommandNames[] = {"cut", "join", "info", "verify",
+                                     "repair"};
 
 std::string CommandList() {
   std::string list;
@@ -542,7 +544,19 @@ int RunInfo(CliPlatform& p, const Options& o) {
 
 int RunVerify(CliPlatform& p, const Options& o) {
   CliPlatform::CatchInterrupt();
+  // Recovery data beside the set checks every piece as the list would, and
+  // tells whether what is wrong can be rebuilt; a list named on the command
+  // line is what the user asked for.
+  if (o.checksum.empty()) {
+    const std::string index = pvx::FindRecoveryIndex(p, o.file);
+    if (!index.empty()) return Flushed(p, pvx::VerifyWithRecovery(p, index));
+  }
   return Flushed(p, pvx::VerifySet(p, o.file, o.checksum, o.quiet));
+}
+
+int RunRepair(CliPlatform& p, const Options& o) {
+  CliPlatform::CatchInterrupt();
+  return Flushed(p, pvx::RepairPieces(p, o.file, o.destination));
 }
 
 // ---- the command line -------------------------------------------------------
@@ -844,8 +858,50 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                        "分割ファイルごとに ok, missing, short, surplus, "
                        "damaged, not listed を表示し,\n最後に結果を表示します."
                        "\n\n例:\n  parvex verify backup.c00"));
+  c.repair = app->add_subcommand(
+      "repair", Say(lang,
+                    "Rebuild the missing, short or damaged pieces of the set "
+                    "FILE belongs to from its PAR2 recovery data; exit 0 only "
+                    "when every piece matches afterwards",
+                    "FILE の属する分割ファイルのうち, 欠落, 短い, 破損した"
+                    "ものを PAR2 リカバリデータから復元する. すべて一致した"
+                    "ときだけ終了状態 0"));
+  c.repair->group(commands);
+  c.repair->add_option("FILE", o->file,
+                       Say(lang, "A piece of the set, or its STEM.par2",
+                           "分割ファイルのひとつ, または STEM.par2"))
+      ->required();
+  c.repair->add_option("-d,--destination", o->destination,
+                       Say(lang, "Write the rebuilt pieces into DIR and leave "
+                                 "the set as it is",
+                           "復元した分割ファイルを DIR に書き, 元の分割"
+                           "ファイルはそのままにする"))
+      ->type_name("DIR")
+      ->check(NotEmpty(lang));
+  CLI::Option* repair_yes = c.repair->add_flag(
+      "-y,--yes", o->yes,
+      Say(lang, "Answer OK to every question (overwrite)",
+          "すべての問いに OK と答える (上書き)"));
+  CLI::Option* repair_no = c.repair->add_flag(
+      "-n,--no", o->no,
+      Say(lang, "Answer Cancel to every question",
+          "すべての問いに Cancel と答える"));
+  repair_yes->excludes(repair_no);
+  c.repair->add_flag("-q,--quiet", o->quiet,
+                     Say(lang, "Show no progress line",
+                         "進行状況を表示しない"));
+  c.repair->footer(Say(lang,
+                       "A damaged piece is kept as NAME.bad beside the rebuilt "
+                       "one. When the recovery data\ncannot rebuild every "
+                       "piece, nothing is changed.\n\n"
+                       "Examples:\n  parvex repair backup.c00\n"
+                       "  parvex repair -d rebuilt backup.par2",
+                       "破損した分割ファイルは NAME.bad として残します. "
+                       "すべてを復元できないときは\n何も変更しません.\n\n"
+                       "例:\n  parvex repair backup.c00\n"
+                       "  parvex repair -d rebuilt backup.par2"));
   // A command's own --help is made with it, under CLI11's group title.
-  for (CLI::App* command : {c.cut, c.join, c.info, c.verify}) {
+  for (CLI::App* command : {c.cut, c.join, c.info, c.verify, c.repair}) {
     command->get_help_ptr()->group(Say(lang, "Options", "オプション"));
   }
   return c;
@@ -902,7 +958,8 @@ int main(int argc, char** argv) {
                      : commands.join->parsed() ? RunJoin(platform, o)
                      : commands.verify->parsed()
                          ? RunVerify(platform, o)
-                         : RunInfo(platform, o);
+                     : commands.repair->parsed() ? RunRepair(platform, o)
+                                                 : RunInfo(platform, o);
   // A command that failed leaves no folder it made (one that holds what
   // was written stays).
   if (status != kExitDone) platform.RemoveMadeFolders();

@@ -37,3 +37,24 @@ int WriteRecovery(CliPlatform& p, const std::vector<std::string>& pieces,
 par2::Progress TerminalProgress(CliPlatform& p);
 
 }  // namespace pvx
+
+namespace pvx {
+
+// The PAR2 file to read for the set that file selects: file itself when it
+// is a .par2 file, else STEM.par2 beside piece 0, else a STEM.vol*.par2
+// there. Empty when there is none.
+std::string FindRecoveryIndex(CliPlatform& p, const std::string& file);
+
+// `parvex repair FILE`: rebuilds the set's missing, short or damaged pieces
+// in place (into output_dir instead when it is not empty). Returns the exit
+// status: 0 when every piece matches afterwards, 1 otherwise (nothing
+// changed when not everything could be rebuilt), 130 after Ctrl-C.
+int RepairPieces(CliPlatform& p, const std::string& file,
+                 const std::string& output_dir);
+
+// `parvex verify FILE` with recovery data at index: each piece, then
+// whether the recovery data can rebuild what is wrong. Returns the exit
+// status: 0 only when every piece is good.
+int VerifyWithRecovery(CliPlatform& p, const std::string& index);
+
+}  // namespace pvx

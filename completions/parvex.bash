@@ -22,14 +22,14 @@ _parvex()
         if [[ $cur == -* ]]; then
             COMPREPLY=( $(compgen -W '-h --help --version' -- "$cur") )
         else
-            COMPREPLY=( $(compgen -W 'cut join info verify' -- "$cur") )
+            COMPREPLY=( $(compgen -W 'cut join info verify repair' -- "$cur") )
         fi
         return 0
     fi
 
     # Arguments of the option before the cursor.
     case $command:$prev in
-        cut:-d|cut:--destination|join:-d|join:--destination)
+        cut:-d|cut:--destination|join:-d|join:--destination|repair:-d|repair:--destination)
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -d -- "$cur")
             return 0 ;;
@@ -63,6 +63,8 @@ _parvex()
             options='-h --help' ;;
         verify)
             options='-q --quiet --checksum -h --help' ;;
+        repair)
+            options='-d --destination -y --yes -n --no -q --quiet -h --help' ;;
         *)
             return 0 ;;
     esac

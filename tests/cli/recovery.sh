@@ -83,4 +83,101 @@ run cut -y -s 100K --recovery 1 asked/data.bin
 expect_rc 0
 par2_accepts asked/data.par2
 
+# ---- repair ----------------------------------------------------------------------
+# fresh DIR: a set of 5 pieces with 2 recovery slices in DIR, its pieces'
+# originals in DIR.orig.
+fresh() {
+  rm -rf "$1" "$1.orig" && mkdir "$1" "$1.orig" && cp data.bin "$1/"
+  run cut -s 64K --recovery 2 "$1/data.bin"
+  expect_rc 0
+  cp "$1"/data.c0* "$1.orig/"
+}
+# same_pieces DIR: every piece is its original.
+same_pieces() {
+  local f
+  for f in "$1.orig"/*; do expect_same "$f" "$1/${f##*/}"; done
+}
+
+# Two pieces lost: rebuilt byte for byte, each one named.
+fresh lost
+rm lost/data.c01 lost/data.c03
+run verify lost/data.c00
+expect_rc 1
+expect_text out.txt "data.c01: missing"
+expect_text out.txt "data.c02: good"
+expect_text out.txt "2 pieces damaged or missing; the recovery data can rebuild up to 2 pieces: run parvex repair"
+run repair lost/data.c02
+expect_rc 0
+expect_text out.txt "rebuilt lost/data.c01"
+expect_text out.txt "rebuilt lost/data.c03"
+same_pieces lost
+run verify lost/data.c00
+expect_rc 0
+expect_text out.txt "all 5 pieces are good"
+par2_accepts lost/data.par2
+
+# One piece damaged: rebuilt, the damaged one kept as NAME.bad.
+fresh damaged
+cp damaged/data.c02 damaged.c02
+flip damaged/data.c02 1000
+cp damaged/data.c02 flipped.c02
+run repair -q damaged/data.par2
+expect_rc 0
+expect_text out.txt "data.c02: damaged"
+expect_text out.txt "kept as damaged/data.c02.bad"
+same_pieces damaged
+expect_same flipped.c02 damaged/data.c02.bad
+
+# Three lost with two recovery slices: refused, nothing changed.
+fresh toomany
+rm toomany/data.c00 toomany/data.c01 toomany/data.c04
+flip toomany/data.c02 5
+cp toomany/data.c02 flipped.c02
+ls toomany >before.txt
+run verify toomany/data.c03
+expect_rc 1
+expect_text out.txt "cannot rebuild them"
+run repair -y toomany/data.c03
+expect_rc 1
+expect_text err.txt "nothing was changed"
+ls toomany >after.txt
+expect_same before.txt after.txt
+expect_same flipped.c02 toomany/data.c02
+
+# No recovery data: said so.
+mkdir bare && cp data.bin bare/
+run cut -s 64K bare/data.bin
+run repair bare/data.c00
+expect_rc 1
+expect_text err.txt "no recovery data"
+
+# par2cmdline repairs what we wrote; we repair what par2cmdline wrote.
+fresh theirs
+rm theirs/data.c02
+flip theirs/data.c04 3
+par2 repair -q theirs/data.par2 >par2.txt 2>&1 ||
+  fail "par2 repair of our recovery data: $(cat par2.txt)"
+same_pieces theirs
+mkdir made && cp data.bin made/
+run cut -s 64K --no-checksum made/data.bin
+(cd made && par2 create -q -q -n1 -s65536 -r40 data.par2 data.c0? >../par2.txt 2>&1) ||
+  fail "par2 create: $(cat par2.txt)"
+cp made/data.c01 made.c01 && cp made/data.c03 made.c03
+rm made/data.c01 && flip made/data.c03 70000
+run repair -y made/data.c00
+expect_rc 0
+expect_same made.c01 made/data.c01
+expect_same made.c03 made/data.c03
+par2_accepts made/data.par2
+
+# -d: the rebuilt pieces go there, the set stays as it is.
+fresh aside
+rm aside/data.c01
+ls aside >before.txt
+run repair -d aside.out aside/data.c00
+expect_rc 0
+expect_same aside.orig/data.c01 aside.out/data.c01
+ls aside >after.txt
+expect_same before.txt after.txt
+
 finish
