@@ -58,6 +58,7 @@ struct Options {
   bool no_checksum = false;  // cut: write no list
   std::string recovery;      // cut --recovery N|N%
   bool no_verify = false;    // join: check no list
+  bool no_repair = false;    // join: never rebuild from recovery data
   std::string checksum;      // join, verify --checksum LIST
 };
 
@@ -455,6 +456,59 @@ void RedirectOutput(CliPlatform& p, const Options& o,
   p.SetOutput(engine_path, o.output, from, o.output == "-" ? from : to);
 }
 
+int RunJoin(CliPlatform& p, const Options& o);
+
+// A join of a set that lacks pieces, with recovery data at index: the
+// pieces are rebuilt into a temporary folder inside the folder the join
+// writes into, the set is joined from there, and the folder is removed.
+int JoinRebuilt(CliPlatform& p, const Options& o, const pvx::SetLocation& set,
+                const std::string& index) {
+  const Lang lang = p.Language();
+  std::string folder;
+  if (!o.output.empty() && o.output != "-") {
+    size_t slash = o.output.rfind('/');
+    folder = slash == std::string::npos ? std::string()
+                                        : o.output.substr(0, slash + 1);
+  } else if (!o.destination.empty()) {
+    folder = WithSeparator(o.destination);
+    if (!p.Exists(folder.c_str()) && !p.MakeFolder(folder.c_str())) {
+      std::string text = folder + ": " + strerror(errno);
+      p.Notify(text.c_str());
+      return kExitFailed;
+    }
+  } else {
+    folder = set.folder;
+  }
+  pvx::RebuiltSet rebuilt;
+  if (!pvx::RebuildForJoin(p, index, folder, &rebuilt))
+    return p.Cancelled() ? kExitCancelled : kExitFailed;
+  for (const std::string& name : rebuilt.rebuilt) {
+    std::string text =
+        name + Say(lang,
+                   ": rebuilt from the recovery data for this join (the "
+                   "set's folder is left as it is)",
+                   ": この結合のためにリカバリデータから復元しました "
+                   "(分割ファイルのフォルダはそのままです)");
+    p.Notify(text.c_str());
+  }
+  Options from = o;
+  from.no_repair = true;
+  size_t slash = set.piece0.rfind('/');
+  from.file = rebuilt.folder +
+              (slash == std::string::npos ? set.piece0
+                                          : set.piece0.substr(slash + 1));
+  if (o.output.empty() && o.destination.empty()) from.destination = set.folder;
+  if (from.destination.empty() && o.output.empty()) from.destination = "./";
+  // The set's own list still checks the pieces and the result.
+  const std::string list = pvx::ListPathFor(set.piece0);
+  struct stat st;
+  if (!o.no_verify && o.checksum.empty() && lstat(list.c_str(), &st) == 0)
+    from.checksum = list;
+  const int status = RunJoin(p, from);
+  pvx::RemoveRebuilt(p, rebuilt);
+  return status;
+}
+
 int RunJoin(CliPlatform& p, const Options& o) {
   const Lang lang = p.Language();
   CliPlatform::CatchInterrupt();
@@ -476,7 +530,15 @@ int RunJoin(CliPlatform& p, const Options& o) {
   // the set (all of it, without pauses), the output and the list.
   pvx::SetSurvey survey;
   pvx::Failure why;
-  if (!pvx::SurveySet(p, o.file.c_str(), &survey, &why)) {
+  const bool surveyed = pvx::SurveySet(p, o.file.c_str(), &survey, &why);
+  // Pieces lacking (piece 0 among them) with recovery data beside the set:
+  // rebuilt for the join, unless --no-repair.
+  if (!o.pause && !o.no_repair &&
+      (!surveyed || (survey.HeaderSound() && !survey.Joinable()))) {
+    const std::string index = pvx::FindRecoveryIndex(p, o.file);
+    if (!index.empty()) return JoinRebuilt(p, o, set, index);
+  }
+  if (!surveyed) {
     p.Notify(why.text);
     return kExitFailed;
   }
@@ -802,6 +864,11 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
           "隣の STEM.sha256)"))
       ->type_name("LIST")
       ->check(AFile(lang));
+  c.join->add_flag("--no-repair", o->no_repair,
+                   Say(lang, "Refuse a set that lacks pieces even when PAR2 "
+                             "recovery data beside it could rebuild them",
+                       "分割ファイルが欠けているときは, 隣の PAR2 リカバリ"
+                       "データで復元できても結合しない"));
   c.join->add_flag("--no-verify", o->no_verify,
                    Say(lang, "Check no checksum list",
                        "チェックサムの一覧で検査しない"))

@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <errno.h>
 #include <string.h>
+#include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -322,6 +324,88 @@ int VerifyWithRecovery(CliPlatform& p, const std::string& index) {
   }
   PrintSafe("%s\n", line.c_str());
   return 1;
+}
+
+void RemoveRebuilt(CliPlatform& p, const RebuiltSet& set) {
+  if (set.folder.empty()) return;
+  bool ok = true;
+  for (const std::string& name : set.names) {
+    std::string path = set.folder + name;
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+      ok = false;
+      std::string text = path + ": " + strerror(errno);
+      p.Notify(text.c_str());
+    }
+  }
+  std::string dir = set.folder.substr(0, set.folder.size() - 1);
+  if (ok && rmdir(dir.c_str()) != 0) {
+    std::string text = dir + ": " + strerror(errno);
+    p.Notify(text.c_str());
+  }
+}
+
+bool RebuildForJoin(CliPlatform& p, const std::string& index,
+                    const std::string& folder, RebuiltSet* out) {
+  const Lang lang = p.Language();
+  *out = RebuiltSet();
+  std::string pattern = (folder.empty() ? std::string("./") : folder) +
+                        ".parvex-rebuilt-XXXXXX";
+  std::vector<char> temp(pattern.begin(), pattern.end());
+  temp.push_back('\0');
+  if (!mkdtemp(temp.data())) {
+    std::string text = pattern + ": " + strerror(errno);
+    p.Notify(text.c_str());
+    return false;
+  }
+  out->folder = std::string(temp.data()) + "/";
+
+  par2::RepairOptions options;
+  options.output_dir = temp.data();
+  // The folder is new and ours: nothing in it to replace.
+  options.confirm_replace = [](const std::vector<std::string>&) {
+    return false;
+  };
+  p.ProgressCreate();
+  p.ProgressCaption(Say(lang, "Repair", "修復"));
+  p.ProgressLabel(index.c_str());
+  p.ProgressPos(0);
+  options.progress = TerminalProgress(p);
+  par2::RepairResult r = par2::RepairSet(index, options);
+  p.ProgressDestroy();
+  for (const std::string& path : r.rebuilt) {
+    size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    out->names.push_back(name);
+    out->rebuilt.push_back(name);
+  }
+  auto give_up = [&](const std::string& text) {
+    p.Notify(text.c_str());
+    RemoveRebuilt(p, *out);
+    out->folder.clear();
+    return false;
+  };
+  if (!r.ok) {
+    if (p.Cancelled())
+      return give_up(Say(lang, "repair cancelled", "修復を中止しました"));
+    return give_up(Say(lang, "the missing pieces cannot be rebuilt: ",
+                       "欠けている分割ファイルを復元できません: ") +
+                   r.error);
+  }
+  for (const par2::PieceReport& piece : r.before.pieces) {
+    if (piece.state != par2::PieceState::kGood) continue;
+    if (piece.name.find('/') != std::string::npos)
+      return give_up(piece.name + Say(lang, ": not a name of a piece",
+                                      ": 分割ファイルの名前ではありません"));
+    char* real = realpath(piece.path.c_str(), nullptr);
+    if (!real) return give_up(piece.path + ": " + strerror(errno));
+    std::string target = real;
+    free(real);
+    std::string link_path = out->folder + piece.name;
+    if (symlink(target.c_str(), link_path.c_str()) != 0)
+      return give_up(link_path + ": " + strerror(errno));
+    out->names.push_back(piece.name);
+  }
+  return true;
 }
 
 }  // namespace pvx

@@ -58,3 +58,24 @@ int RepairPieces(CliPlatform& p, const std::string& file,
 int VerifyWithRecovery(CliPlatform& p, const std::string& index);
 
 }  // namespace pvx
+
+namespace pvx {
+
+// For a join of a set that lacks pieces: a temporary folder inside folder
+// that holds the set as the join needs it, the missing, short or damaged
+// pieces rebuilt from the recovery data at index and a symbolic link to
+// each good one, so that the set's own folder is left as it is. False
+// after a message (*cancelled when Ctrl-C stopped it); then nothing is
+// left behind.
+struct RebuiltSet {
+  std::string folder;              // the temporary folder, with its '/'
+  std::vector<std::string> names;  // what it holds
+  std::vector<std::string> rebuilt;  // the names of the rebuilt pieces
+};
+bool RebuildForJoin(CliPlatform& p, const std::string& index,
+                    const std::string& folder, RebuiltSet* out);
+// Removes the temporary folder and what RebuildForJoin put in it; says so
+// when it cannot.
+void RemoveRebuilt(CliPlatform& p, const RebuiltSet& set);
+
+}  // namespace pvx

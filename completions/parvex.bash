@@ -58,7 +58,7 @@ _parvex()
                      --recovery --name -h --help' ;;
         join)
             options='-d --destination -o -p --pause -y --yes -n --no
-                     -q --quiet --checksum --no-verify -h --help' ;;
+                     -q --quiet --checksum --no-verify --no-repair -h --help' ;;
         info)
             options='-h --help' ;;
         verify)

@@ -180,4 +180,36 @@ expect_same aside.orig/data.c01 aside.out/data.c01
 ls aside >after.txt
 expect_same before.txt after.txt
 
+# ---- join of a set that lacks pieces ----------------------------------------------
+fresh joinset
+rm joinset/data.bin joinset/data.c03
+ls -l --time-style=full-iso joinset >before.txt
+run join -d joined joinset/data.c00
+expect_rc 0
+expect_text err.txt "data.c03: rebuilt from the recovery data"
+expect_same data.bin joined/data.bin
+ls -A joined >after.txt
+[ "$(cat after.txt)" = data.bin ] || fail "the join left behind: $(cat after.txt)"
+ls -l --time-style=full-iso joinset >after.txt
+expect_same before.txt after.txt
+# Piece 0 lost too, and the result to a named file.
+rm joinset/data.c00
+run join -o joined/again.bin joinset/data.c02
+expect_rc 0
+expect_same data.bin joined/again.bin
+ls -A joined >after.txt
+[ "$(tr '\n' ' ' <after.txt)" = "again.bin data.bin " ] ||
+  fail "the join left behind: $(cat after.txt)"
+# --no-repair refuses as a join without recovery data does.
+run join --no-repair -d refused joinset/data.c02
+expect_rc 1
+expect_text err.txt "joinset/data.c00: No such file"
+expect_absent refused/data.bin
+# More lost than the recovery data rebuilds: refused, nothing left.
+rm joinset/data.c01
+run join -d toolittle joinset/data.c02
+expect_rc 1
+expect_text err.txt "cannot be rebuilt"
+[ -z "$(ls -A toolittle 2>/dev/null)" ] || fail "toolittle: $(ls -A toolittle)"
+
 finish

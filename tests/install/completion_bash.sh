@@ -62,7 +62,7 @@ expect_offers "cut info join repair verify" parvex --help ""
 cut_options="-d --destination -s --size --pieces -x --self-join -p --pause
              -y --yes -n --no -q --quiet --no-checksum --recovery --name -h --help"
 join_options="-d --destination -o -p --pause -y --yes -n --no -q --quiet
-              --checksum --no-verify -h --help"
+              --checksum --no-verify --no-repair -h --help"
 verify_options="-q --quiet --checksum -h --help"
 expect_offers "$(grep -o -- '--[a-z-]*' <<<"$cut_options")" parvex cut --
 expect_offers "$(grep -o -- '--[a-z-]*' <<<"$join_options")" parvex join --
