@@ -639,6 +639,10 @@ std::string MainFooter(Lang lang) {
       "complete\n"
       "  parvex verify backup.c00              check every piece against "
       "backup.sha256\n"
+      "  parvex cut --recovery 2 backup.tar    and backup.par2: rebuilds 2 "
+      "lost pieces\n"
+      "  parvex repair backup.c00              rebuild lost or damaged "
+      "pieces\n"
       "\n"
       "SIZE is a number of bytes, optionally followed by K, M, G or KiB, "
       "MiB, GiB\n"
@@ -670,6 +674,10 @@ std::string MainFooter(Lang lang) {
       "そろっていれば終了状態 0\n"
       "  parvex verify backup.c00              backup.sha256 ですべての分割"
       "ファイルを検査\n"
+      "  parvex cut --recovery 2 backup.tar    backup.par2 も書く: 2 個まで"
+      "復元できる\n"
+      "  parvex repair backup.c00              失われたか壊れた分割ファイル"
+      "を復元\n"
       "\n"
       "SIZE はバイト数で, 後ろに K, M, G または KiB, MiB, GiB (1024 の累乗),\n"
       "KB, MB, GB (1000 の累乗) を付けられます. 1.44M (1457664, 既定) と\n"
@@ -878,11 +886,21 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                      "  parvex join backup.c03\n"
                      "  parvex join -d restored backup.tar\n"
                      "  parvex join -o - backup.c00 | sha256sum\n"
-                     "  parvex join --no-verify backup.c00",
+                     "  parvex join --no-verify backup.c00\n"
+                     "\n"
+                     "A set that lacks pieces is rebuilt from PAR2 recovery "
+                     "data beside it (STEM.par2)\n"
+                     "into a temporary folder where the join writes, unless "
+                     "--no-repair.",
                      "例:\n"
                      "  parvex join backup.c03\n"
                      "  parvex join -d restored backup.tar\n"
-                     "  parvex join -o - backup.c00 | sha256sum"));
+                     "  parvex join -o - backup.c00 | sha256sum\n"
+                     "\n"
+                     "分割ファイルが欠けているときは, 隣の PAR2 リカバリデータ "
+                     "(STEM.par2) から\n"
+                     "書き込み先の一時フォルダに復元して結合します (--no-repair "
+                     "で無効)."));
 
   c.info = app->add_subcommand(
       "info", Say(lang,
@@ -920,10 +938,16 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                          "進行状況を表示しない"));
   c.verify->footer(Say(lang,
                        "Prints ok, missing, short, surplus, damaged or not "
-                       "listed for each piece,\nthen a verdict.\n\n"
+                       "listed for each piece,\nthen a verdict. With PAR2 "
+                       "recovery data beside the set (and no --checksum),\n"
+                       "prints good, missing, short or damaged for each piece "
+                       "and whether\nparvex repair can rebuild them.\n\n"
                        "Example:\n  parvex verify backup.c00",
                        "分割ファイルごとに ok, missing, short, surplus, "
-                       "damaged, not listed を表示し,\n最後に結果を表示します."
+                       "damaged, not listed を表示し,\n最後に結果を表示します. "
+                       "隣に PAR2 リカバリデータがあるとき (--checksum なし) は,\n"
+                       "分割ファイルごとの状態と, parvex repair で復元できるか"
+                       "を表示します."
                        "\n\n例:\n  parvex verify backup.c00"));
   c.repair = app->add_subcommand(
       "repair", Say(lang,
