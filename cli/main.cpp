@@ -595,7 +595,23 @@ int RunJoin(CliPlatform& p, const Options& o) {
     result = pvx::JoinFile(p, o.file.c_str(), destination.c_str(), o.pause,
                            &io);
   }
-  return ExitStatus(p, result, io);
+  const int status = ExitStatus(p, result, io);
+  // A piece the list found damaged is not rebuilt during the join; say
+  // where help is when the set has recovery data.
+  if (status == kExitFailed && have_check && !o.no_repair) {
+    const std::string index = pvx::FindRecoveryIndex(p, o.file);
+    if (!index.empty()) {
+      std::string text =
+          index + Say(lang,
+                      ": the set has recovery data; parvex verify tells "
+                      "whether parvex repair can rebuild a damaged piece",
+                      ": この組にはリカバリデータがあります. 壊れた分割"
+                      "ファイルを parvex repair で復元できるかは parvex "
+                      "verify で分かります");
+      p.Notify(text.c_str());
+    }
+  }
+  return status;
 }
 
 // ---- info, verify -------------------------------------------------------------

@@ -180,6 +180,22 @@ expect_same aside.orig/data.c01 aside.out/data.c01
 ls aside >after.txt
 expect_same before.txt after.txt
 
+# A name with spaces and Japanese, and a set without a checksum list.
+rm "named/a b 日本語.c01"
+flip "named/a b 日本語.c02" 9
+run repair -y "named/a b 日本語.c00"
+expect_rc 0
+expect_text out.txt "rebuilt named/a b 日本語.c01"
+expect_text out.txt "kept as named/a b 日本語.c02.bad"
+run join -d named.out "named/a b 日本語.c03"
+expect_rc 0
+expect_same data.bin "named.out/$name"
+mkdir nolist && cp data.bin nolist/
+run cut -s 100K --no-checksum --recovery 1 nolist/data.bin
+expect_rc 0
+expect_absent nolist/data.sha256
+par2_accepts nolist/data.par2
+
 # ---- join of a set that lacks pieces ----------------------------------------------
 fresh joinset
 rm joinset/data.bin joinset/data.c03
@@ -211,5 +227,19 @@ run join -d toolittle joinset/data.c02
 expect_rc 1
 expect_text err.txt "cannot be rebuilt"
 [ -z "$(ls -A toolittle 2>/dev/null)" ] || fail "toolittle: $(ls -A toolittle)"
+
+# A piece only the checksum list finds damaged stops the join; the message
+# points at verify and repair, which rebuild it.
+fresh listed
+flip listed/data.c02 17
+run join -d listed.out listed/data.c00
+expect_rc 1
+expect_text err.txt "data.c02"
+expect_text err.txt "listed/data.par2: the set has recovery data"
+run repair listed/data.c00
+expect_rc 0
+run join -d listed.out2 listed/data.c00
+expect_rc 0
+expect_same data.bin listed.out2/data.bin
 
 finish
