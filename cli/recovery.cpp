@@ -305,10 +305,10 @@ int VerifyWithRecovery(CliPlatform& p, const std::string& index) {
   const bool by_piece = OneSlicePerPiece(report);
   std::string line =
       Count(lang, bad, "piece damaged or missing", "pieces damaged or missing",
-            "個の分割ファイルが破損または欠落") +
-      Say(lang, "; the recovery data ", ". リカバリデータは ");
+            "個の分割ファイルが破損または欠落");
   if (report.repairable) {
-    line += Say(lang, "can rebuild up to ", "") +
+    line += Say(lang, "; the recovery data can rebuild up to ",
+                ". リカバリデータは ") +
             (by_piece ? Count(lang, report.recovery_slices, "piece", "pieces",
                               "個の分割ファイル")
                       : Count(lang, report.recovery_slices, "slice", "slices",
@@ -316,7 +316,8 @@ int VerifyWithRecovery(CliPlatform& p, const std::string& index) {
             Say(lang, ": run parvex repair",
                 "まで復元できます: parvex repair を実行してください");
   } else {
-    line += Say(lang, "cannot rebuild them (", "これを復元できません (") +
+    line += Say(lang, "; the recovery data cannot rebuild them (",
+                ". リカバリデータでは復元できません (") +
             Count(lang, report.bad_slices, "slice", "slices", "個のブロック") +
             Say(lang, " needed, ", "が必要で, あるのは ") +
             std::to_string(report.recovery_slices) +

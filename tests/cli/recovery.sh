@@ -106,6 +106,10 @@ expect_rc 1
 expect_text out.txt "data.c01: missing"
 expect_text out.txt "data.c02: good"
 expect_text out.txt "2 pieces damaged or missing; the recovery data can rebuild up to 2 pieces: run parvex repair"
+LANG=ja_JP.UTF-8 run verify lost/data.c00
+expect_rc 1
+expect_text out.txt "data.c01: なし"
+expect_text out.txt "2 個の分割ファイルが破損または欠落. リカバリデータは 2 個の分割ファイルまで復元できます"
 run repair lost/data.c02
 expect_rc 0
 expect_text out.txt "rebuilt lost/data.c01"
