@@ -464,8 +464,10 @@ int RunJoin(CliPlatform& p, const Options& o);
 int JoinRebuilt(CliPlatform& p, const Options& o, const pvx::SetLocation& set,
                 const std::string& index) {
   const Lang lang = p.Language();
-  std::string folder;
-  if (!o.output.empty() && o.output != "-") {
+  std::string folder;  // "": the current folder
+  if (o.output == "-") {
+    // Standard output has no folder; the set's is left alone.
+  } else if (!o.output.empty()) {
     size_t slash = o.output.rfind('/');
     folder = slash == std::string::npos ? std::string()
                                         : o.output.substr(0, slash + 1);

@@ -203,14 +203,14 @@ par2_accepts nolist/data.par2
 # ---- join of a set that lacks pieces ----------------------------------------------
 fresh joinset
 rm joinset/data.bin joinset/data.c03
-ls -l --time-style=full-iso joinset >before.txt
+ls -ld --time-style=full-iso joinset joinset/* >before.txt
 run join -d joined joinset/data.c00
 expect_rc 0
 expect_text err.txt "data.c03: rebuilt from the recovery data"
 expect_same data.bin joined/data.bin
 ls -A joined >after.txt
 [ "$(cat after.txt)" = data.bin ] || fail "the join left behind: $(cat after.txt)"
-ls -l --time-style=full-iso joinset >after.txt
+ls -ld --time-style=full-iso joinset joinset/* >after.txt
 expect_same before.txt after.txt
 # Piece 0 lost too, and the result to a named file.
 rm joinset/data.c00
@@ -220,6 +220,17 @@ expect_same data.bin joined/again.bin
 ls -A joined >after.txt
 [ "$(tr '\n' ' ' <after.txt)" = "again.bin data.bin " ] ||
   fail "the join left behind: $(cat after.txt)"
+# Standard output: rebuilt in the current folder, nothing left there.
+snapshot() { ls -A | grep -v -e '^cwd\.' -e '\.txt$'; }
+snapshot >cwd.before
+ls -ld --time-style=full-iso joinset joinset/* >before.txt
+run join -o - joinset/data.c02
+expect_rc 0
+expect_same data.bin out.txt
+ls -ld --time-style=full-iso joinset joinset/* >after.txt
+expect_same before.txt after.txt
+snapshot >cwd.after
+expect_same cwd.before cwd.after
 # --no-repair refuses as a join without recovery data does.
 run join --no-repair -d refused joinset/data.c02
 expect_rc 1
