@@ -387,6 +387,13 @@ bool CliPlatform::AwaitDisk(const char* text) {
   return !(got == Input::kInterrupted && TakeInterrupt());
 }
 
+bool CliPlatform::Commit(FileHandle f, bool replace, bool* taken,
+                         Failure* why) {
+  if (!HashingPlatform::Commit(f, replace, taken, why)) return false;
+  committed_.push_back(PathOf(f));
+  return true;
+}
+
 bool CliPlatform::ProgressCreate() {
   ProgressDestroy();
   shown_ = true;

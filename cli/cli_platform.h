@@ -7,6 +7,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "integrity/hashing_platform.h"
@@ -86,6 +87,10 @@ class CliPlatform final : public HashingPlatform {
   // Removes the folders made so far that are still empty, the deepest
   // first.
   void RemoveMadeFolders();
+  // Remembers the names of the files put in place (see TakeCommitted).
+  bool Commit(FileHandle f, bool replace, bool* taken, Failure* why) override;
+  // The files put in place since the last call, in order.
+  std::vector<std::string> TakeCommitted() { return std::move(committed_); }
   bool Exists(const char* path) override;
   bool IsFileAt(FileHandle f, const char* path) override;
   bool AwaitDisk(const char* text) override;
@@ -125,6 +130,7 @@ class CliPlatform final : public HashingPlatform {
   bool skip_disk_ = false;
   std::set<std::string> agreed_;  // paths the user agreed to replace
   std::vector<std::string> made_;  // folders made, in order
+  std::vector<std::string> committed_;  // files put in place, in order
   std::string output_from_;   // join -o: the engine's output path
   std::string output_to_;     // and where it goes instead
   std::string closing_from_;  // the closing message naming the former

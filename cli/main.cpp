@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "cli/lists.h"
 #include "cli/cli_platform.h"
 #include "cli/help_format.h"
+#include "cli/recovery.h"
 #include "engines/piece_set.h"
 #include "cli/sizes.h"
 #include "cli/stream_cut.h"
@@ -55,7 +57,9 @@ struct Options {
   bool no = false;
   bool quiet = false;
   bool no_checksum = false;  // cut: write no list
+  std::string recovery;      // cut --recovery N|N%
   bool no_verify = false;    // join: check no list
+  bool no_repair = false;    // join: never rebuild from recovery data
   std::string checksum;      // join, verify --checksum LIST
 };
 
@@ -64,9 +68,11 @@ struct Commands {
   CLI::App* join = nullptr;
   CLI::App* info = nullptr;
   CLI::App* verify = nullptr;
+  CLI::App* repair = nullptr;
 };
 
-const char* const kCommandNames[] = {"cut", "join", "info", "verify"};
+const char* const kCommandNames[] = {"cut", "join", "info", "verify",
+                                     "repair"};
 
 std::string CommandList() {
   std::string list;
@@ -260,6 +266,64 @@ bool FitsInOneSet(CliPlatform& p, const std::string& file,
   return false;
 }
 
+// The number of recovery slices --recovery asks for: 0 after telling why
+// there is none (*status set).
+uint32_t RecoverySlices(CliPlatform& p, const Options& o, uint32_t piece_size,
+                        uint32_t head, int* status) {
+  Lang lang = p.Language();
+  const bool share = o.recovery.back() == '%';
+  if (o.file == "-" && share) {
+    *status = UsageError(
+        p,
+        Say(lang,
+            "--recovery N% needs the number of pieces, which standard input "
+            "does not tell up front (give a number: --recovery N)",
+            "--recovery N% には分割ファイルの数が必要ですが, 標準入力では"
+            "前もって分かりません (数を指定してください: --recovery N)"),
+        "cut");
+    return 0;
+  }
+  if (o.pause) {
+    *status = UsageError(
+        p,
+        Say(lang,
+            "--recovery reads every piece again after the cut, which "
+            "--pause (a disk per piece) does not allow",
+            "--recovery は分割の後にすべての分割ファイルを読み直すため, "
+            "--pause (分割ファイルごとのディスク) とは使えません"),
+        "cut");
+    return 0;
+  }
+  uint32_t pieces = 1;
+  struct stat st;
+  if (share && stat(o.file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    uint64_t total = static_cast<uint64_t>(st.st_size) + head;
+    uint64_t n = (total + piece_size - 1) / piece_size;
+    pieces = n < 1 ? 1 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
+  }
+  uint32_t slices = 0;
+  std::string error;
+  if (!pvx::RecoveryAmount(lang, o.recovery, pieces, &slices, &error)) {
+    *status = UsageError(p, error, "cut");
+    return 0;
+  }
+  return slices;
+}
+
+// The pieces a cut put in place, piece 0 (STEM.c00 or the program
+// STEM.exe) first.
+std::vector<std::string> CutPieces(std::vector<std::string> pieces) {
+  auto is_program = [](const std::string& path) {
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".exe") == 0;
+  };
+  std::sort(pieces.begin(), pieces.end(),
+            [&](const std::string& a, const std::string& b) {
+              if (is_program(a) != is_program(b)) return is_program(a);
+              return a < b;
+            });
+  return pieces;
+}
+
 int RunCut(CliPlatform& p, const Options& o) {
   Lang lang = p.Language();
   const bool from_stdin = o.file == "-";
@@ -322,13 +386,27 @@ int RunCut(CliPlatform& p, const Options& o) {
         "cut");
   }
 
+  uint32_t recovery_slices = 0;
+  if (!o.recovery.empty()) {
+    int status = kExitDone;
+    recovery_slices = RecoverySlices(p, o, piece_size, head, &status);
+    if (recovery_slices == 0) return status;
+  }
+
   CliPlatform::CatchInterrupt();
-  // The list is one of the set's names: the engines decide it (and ask
-  // about it) with the pieces', before anything is written. Its digests
-  // are taken in the same pass as the copy.
+  // The list and the recovery files are among the set's names: the engines
+  // decide them (and ask about them) with the pieces', before anything is
+  // written. The list's digests are taken in the same pass as the copy.
+  std::string companions;
   if (!o.no_checksum) {
-    p.SetCompanions(pvx::kListSuffix);
+    companions = pvx::kListSuffix;
+    companions.push_back('\0');
     p.StartDigests();
+  }
+  if (recovery_slices != 0) companions += pvx::RecoverySuffixes(recovery_slices);
+  if (!companions.empty()) {
+    companions.pop_back();  // SetCompanions closes the list itself
+    p.SetCompanions(companions);
   }
   pvx::Failure io;
   int result;
@@ -345,6 +423,8 @@ int RunCut(CliPlatform& p, const Options& o) {
                           WithSeparator(o.destination).c_str(), o.self_join,
                           o.pause, &io);
   }
+  // Every file put in place so far is a piece.
+  const std::vector<std::string> pieces = p.TakeCommitted();
   if (result == pvx::kDone && !o.no_checksum) {
     size_t slash = o.file.rfind('/');
     if (from_stdin
@@ -354,6 +434,9 @@ int RunCut(CliPlatform& p, const Options& o) {
                   o.file) != kExitDone)
       result = pvx::kFailed;
   }
+  if (result == pvx::kDone && recovery_slices != 0 &&
+      pvx::WriteRecovery(p, CutPieces(pieces), recovery_slices) != kExitDone)
+    result = pvx::kFailed;
   return ExitStatus(p, result, io);
 }
 
@@ -372,6 +455,61 @@ void RedirectOutput(CliPlatform& p, const Options& o,
   pvx::Format(to, sizeof to, pvx::Text(p.Language(), pvx::kMsgJoinDone),
               o.output.c_str());
   p.SetOutput(engine_path, o.output, from, o.output == "-" ? from : to);
+}
+
+int RunJoin(CliPlatform& p, const Options& o);
+
+// A join of a set that lacks pieces, with recovery data at index: the
+// pieces are rebuilt into a temporary folder inside the folder the join
+// writes into, the set is joined from there, and the folder is removed.
+int JoinRebuilt(CliPlatform& p, const Options& o, const pvx::SetLocation& set,
+                const std::string& index) {
+  const Lang lang = p.Language();
+  std::string folder;  // "": the current folder
+  if (o.output == "-") {
+    // Standard output has no folder; the set's is left alone.
+  } else if (!o.output.empty()) {
+    size_t slash = o.output.rfind('/');
+    folder = slash == std::string::npos ? std::string()
+                                        : o.output.substr(0, slash + 1);
+  } else if (!o.destination.empty()) {
+    folder = WithSeparator(o.destination);
+    if (!p.Exists(folder.c_str()) && !p.MakeFolder(folder.c_str())) {
+      std::string text = folder + ": " + strerror(errno);
+      p.Notify(text.c_str());
+      return kExitFailed;
+    }
+  } else {
+    folder = set.folder;
+  }
+  pvx::RebuiltSet rebuilt;
+  if (!pvx::RebuildForJoin(p, index, folder, &rebuilt))
+    return p.Cancelled() ? kExitCancelled : kExitFailed;
+  for (const std::string& name : rebuilt.rebuilt) {
+    std::string text =
+        name + Say(lang,
+                   ": rebuilt from the recovery data for this join (the "
+                   "set's folder is left as it is)",
+                   ": この結合のためにリカバリデータから復元しました "
+                   "(分割ファイルのフォルダはそのままです)");
+    p.Notify(text.c_str());
+  }
+  Options from = o;
+  from.no_repair = true;
+  size_t slash = set.piece0.rfind('/');
+  from.file = rebuilt.folder +
+              (slash == std::string::npos ? set.piece0
+                                          : set.piece0.substr(slash + 1));
+  if (o.output.empty() && o.destination.empty()) from.destination = set.folder;
+  if (from.destination.empty() && o.output.empty()) from.destination = "./";
+  // The set's own list still checks the pieces and the result.
+  const std::string list = pvx::ListPathFor(set.piece0);
+  struct stat st;
+  if (!o.no_verify && o.checksum.empty() && lstat(list.c_str(), &st) == 0)
+    from.checksum = list;
+  const int status = RunJoin(p, from);
+  pvx::RemoveRebuilt(p, rebuilt);
+  return status;
 }
 
 int RunJoin(CliPlatform& p, const Options& o) {
@@ -395,7 +533,15 @@ int RunJoin(CliPlatform& p, const Options& o) {
   // the set (all of it, without pauses), the output and the list.
   pvx::SetSurvey survey;
   pvx::Failure why;
-  if (!pvx::SurveySet(p, o.file.c_str(), &survey, &why)) {
+  const bool surveyed = pvx::SurveySet(p, o.file.c_str(), &survey, &why);
+  // Pieces lacking (piece 0 among them) with recovery data beside the set:
+  // rebuilt for the join, unless --no-repair.
+  if (!o.pause && !o.no_repair &&
+      (!surveyed || (survey.HeaderSound() && !survey.Joinable()))) {
+    const std::string index = pvx::FindRecoveryIndex(p, o.file);
+    if (!index.empty()) return JoinRebuilt(p, o, set, index);
+  }
+  if (!surveyed) {
     p.Notify(why.text);
     return kExitFailed;
   }
@@ -452,7 +598,23 @@ int RunJoin(CliPlatform& p, const Options& o) {
     result = pvx::JoinFile(p, o.file.c_str(), destination.c_str(), o.pause,
                            &io);
   }
-  return ExitStatus(p, result, io);
+  const int status = ExitStatus(p, result, io);
+  // A piece the list found damaged is not rebuilt during the join; say
+  // where help is when the set has recovery data.
+  if (status == kExitFailed && have_check && !o.no_repair) {
+    const std::string index = pvx::FindRecoveryIndex(p, o.file);
+    if (!index.empty()) {
+      std::string text =
+          index + Say(lang,
+                      ": the set has recovery data; parvex verify tells "
+                      "whether parvex repair can rebuild a damaged piece",
+                      ": この組にはリカバリデータがあります. 壊れた分割"
+                      "ファイルを parvex repair で復元できるかは parvex "
+                      "verify で分かります");
+      p.Notify(text.c_str());
+    }
+  }
+  return status;
 }
 
 // ---- info, verify -------------------------------------------------------------
@@ -463,7 +625,19 @@ int RunInfo(CliPlatform& p, const Options& o) {
 
 int RunVerify(CliPlatform& p, const Options& o) {
   CliPlatform::CatchInterrupt();
+  // Recovery data beside the set checks every piece as the list would, and
+  // tells whether what is wrong can be rebuilt; a list named on the command
+  // line is what the user asked for.
+  if (o.checksum.empty()) {
+    const std::string index = pvx::FindRecoveryIndex(p, o.file);
+    if (!index.empty()) return Flushed(p, pvx::VerifyWithRecovery(p, index));
+  }
   return Flushed(p, pvx::VerifySet(p, o.file, o.checksum, o.quiet));
+}
+
+int RunRepair(CliPlatform& p, const Options& o) {
+  CliPlatform::CatchInterrupt();
+  return Flushed(p, pvx::RepairPieces(p, o.file, o.destination));
 }
 
 // ---- the command line -------------------------------------------------------
@@ -484,6 +658,10 @@ std::string MainFooter(Lang lang) {
       "complete\n"
       "  parvex verify backup.c00              check every piece against "
       "backup.sha256\n"
+      "  parvex cut --recovery 2 backup.tar    and backup.par2: rebuilds 2 "
+      "lost pieces\n"
+      "  parvex repair backup.c00              rebuild lost or damaged "
+      "pieces\n"
       "\n"
       "SIZE is a number of bytes, optionally followed by K, M, G or KiB, "
       "MiB, GiB\n"
@@ -515,6 +693,10 @@ std::string MainFooter(Lang lang) {
       "そろっていれば終了状態 0\n"
       "  parvex verify backup.c00              backup.sha256 ですべての分割"
       "ファイルを検査\n"
+      "  parvex cut --recovery 2 backup.tar    backup.par2 も書く: 2 個まで"
+      "復元できる\n"
+      "  parvex repair backup.c00              失われたか壊れた分割ファイル"
+      "を復元\n"
       "\n"
       "SIZE はバイト数で, 後ろに K, M, G または KiB, MiB, GiB (1024 の累乗),\n"
       "KB, MB, GB (1000 の累乗) を付けられます. 1.44M (1457664, 既定) と\n"
@@ -632,6 +814,15 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                   Say(lang, "Write no checksum list (STEM.sha256) beside the "
                             "pieces",
                       "チェックサムの一覧 (STEM.sha256) を書かない"));
+  c.cut->add_option("--recovery", o->recovery,
+                    Say(lang, "Also write PAR2 recovery data beside piece 0 "
+                              "(STEM.par2, STEM.vol*.par2) that rebuilds up to "
+                              "N lost or damaged pieces; N% of the pieces",
+                        "先頭の分割ファイルの隣に PAR2 リカバリデータ "
+                        "(STEM.par2, STEM.vol*.par2) も書く. 失われたか壊れた"
+                        "分割ファイルを N 個まで復元できる. N% で分割数の割合"))
+      ->type_name("N")
+      ->check(NotEmpty(lang));
   c.cut->add_option("--name", o->name,
                     Say(lang, "The name to record when cutting standard input",
                         "標準入力を分割するときに記録する名前"))
@@ -698,6 +889,11 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
           "隣の STEM.sha256)"))
       ->type_name("LIST")
       ->check(AFile(lang));
+  c.join->add_flag("--no-repair", o->no_repair,
+                   Say(lang, "Refuse a set that lacks pieces even when PAR2 "
+                             "recovery data beside it could rebuild them",
+                       "分割ファイルが欠けているときは, 隣の PAR2 リカバリ"
+                       "データで復元できても結合しない"));
   c.join->add_flag("--no-verify", o->no_verify,
                    Say(lang, "Check no checksum list",
                        "チェックサムの一覧で検査しない"))
@@ -707,11 +903,21 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                      "  parvex join backup.c03\n"
                      "  parvex join -d restored backup.tar\n"
                      "  parvex join -o - backup.c00 | sha256sum\n"
-                     "  parvex join --no-verify backup.c00",
+                     "  parvex join --no-verify backup.c00\n"
+                     "\n"
+                     "A set that lacks pieces is rebuilt from PAR2 recovery "
+                     "data beside it (STEM.par2)\n"
+                     "into a temporary folder where the join writes, unless "
+                     "--no-repair.",
                      "例:\n"
                      "  parvex join backup.c03\n"
                      "  parvex join -d restored backup.tar\n"
-                     "  parvex join -o - backup.c00 | sha256sum"));
+                     "  parvex join -o - backup.c00 | sha256sum\n"
+                     "\n"
+                     "分割ファイルが欠けているときは, 隣の PAR2 リカバリデータ "
+                     "(STEM.par2) から\n"
+                     "書き込み先の一時フォルダに復元して結合します (--no-repair "
+                     "で無効)."));
 
   c.info = app->add_subcommand(
       "info", Say(lang,
@@ -749,13 +955,61 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                          "進行状況を表示しない"));
   c.verify->footer(Say(lang,
                        "Prints ok, missing, short, surplus, damaged or not "
-                       "listed for each piece,\nthen a verdict.\n\n"
+                       "listed for each piece,\nthen a verdict. With PAR2 "
+                       "recovery data beside the set (and no --checksum),\n"
+                       "prints good, missing, short or damaged for each piece "
+                       "and whether\nparvex repair can rebuild them.\n\n"
                        "Example:\n  parvex verify backup.c00",
                        "分割ファイルごとに ok, missing, short, surplus, "
-                       "damaged, not listed を表示し,\n最後に結果を表示します."
+                       "damaged, not listed を表示し,\n最後に結果を表示します. "
+                       "隣に PAR2 リカバリデータがあるとき (--checksum なし) は,\n"
+                       "分割ファイルごとの状態と, parvex repair で復元できるか"
+                       "を表示します."
                        "\n\n例:\n  parvex verify backup.c00"));
+  c.repair = app->add_subcommand(
+      "repair", Say(lang,
+                    "Rebuild the missing, short or damaged pieces of the set "
+                    "FILE belongs to from its PAR2 recovery data; exit 0 only "
+                    "when every piece matches afterwards",
+                    "FILE の属する分割ファイルのうち, 欠落, 短い, 破損した"
+                    "ものを PAR2 リカバリデータから復元する. すべて一致した"
+                    "ときだけ終了状態 0"));
+  c.repair->group(commands);
+  c.repair->add_option("FILE", o->file,
+                       Say(lang, "A piece of the set, or its STEM.par2",
+                           "分割ファイルのひとつ, または STEM.par2"))
+      ->required();
+  c.repair->add_option("-d,--destination", o->destination,
+                       Say(lang, "Write the rebuilt pieces into DIR and leave "
+                                 "the set as it is",
+                           "復元した分割ファイルを DIR に書き, 元の分割"
+                           "ファイルはそのままにする"))
+      ->type_name("DIR")
+      ->check(NotEmpty(lang));
+  CLI::Option* repair_yes = c.repair->add_flag(
+      "-y,--yes", o->yes,
+      Say(lang, "Answer OK to every question (overwrite)",
+          "すべての問いに OK と答える (上書き)"));
+  CLI::Option* repair_no = c.repair->add_flag(
+      "-n,--no", o->no,
+      Say(lang, "Answer Cancel to every question",
+          "すべての問いに Cancel と答える"));
+  repair_yes->excludes(repair_no);
+  c.repair->add_flag("-q,--quiet", o->quiet,
+                     Say(lang, "Show no progress line",
+                         "進行状況を表示しない"));
+  c.repair->footer(Say(lang,
+                       "A damaged piece is kept as NAME.bad beside the rebuilt "
+                       "one. When the recovery data\ncannot rebuild every "
+                       "piece, nothing is changed.\n\n"
+                       "Examples:\n  parvex repair backup.c00\n"
+                       "  parvex repair -d rebuilt backup.par2",
+                       "破損した分割ファイルは NAME.bad として残します. "
+                       "すべてを復元できないときは\n何も変更しません.\n\n"
+                       "例:\n  parvex repair backup.c00\n"
+                       "  parvex repair -d rebuilt backup.par2"));
   // A command's own --help is made with it, under CLI11's group title.
-  for (CLI::App* command : {c.cut, c.join, c.info, c.verify}) {
+  for (CLI::App* command : {c.cut, c.join, c.info, c.verify, c.repair}) {
     command->get_help_ptr()->group(Say(lang, "Options", "オプション"));
   }
   return c;
@@ -812,7 +1066,8 @@ int main(int argc, char** argv) {
                      : commands.join->parsed() ? RunJoin(platform, o)
                      : commands.verify->parsed()
                          ? RunVerify(platform, o)
-                         : RunInfo(platform, o);
+                     : commands.repair->parsed() ? RunRepair(platform, o)
+                                                 : RunInfo(platform, o);
   // A command that failed leaves no folder it made (one that holds what
   // was written stays).
   if (status != kExitDone) platform.RemoveMadeFolders();

@@ -22,14 +22,14 @@ _parvex()
         if [[ $cur == -* ]]; then
             COMPREPLY=( $(compgen -W '-h --help --version' -- "$cur") )
         else
-            COMPREPLY=( $(compgen -W 'cut join info verify' -- "$cur") )
+            COMPREPLY=( $(compgen -W 'cut join info verify repair' -- "$cur") )
         fi
         return 0
     fi
 
     # Arguments of the option before the cursor.
     case $command:$prev in
-        cut:-d|cut:--destination|join:-d|join:--destination)
+        cut:-d|cut:--destination|join:-d|join:--destination|repair:-d|repair:--destination)
             compopt -o filenames 2>/dev/null
             mapfile -t COMPREPLY < <(compgen -d -- "$cur")
             return 0 ;;
@@ -38,6 +38,9 @@ _parvex()
             return 0 ;;
         cut:--pieces)
             COMPREPLY=( $(compgen -W '2 3 4 5 10' -- "$cur") )
+            return 0 ;;
+        cut:--recovery)
+            COMPREPLY=( $(compgen -W '1 2 5 10% 20%' -- "$cur") )
             return 0 ;;
         cut:--name)
             return 0 ;;
@@ -52,14 +55,16 @@ _parvex()
         cut)
             options='-d --destination -s --size --pieces -x --self-join
                      -p --pause -y --yes -n --no -q --quiet --no-checksum
-                     --name -h --help' ;;
+                     --recovery --name -h --help' ;;
         join)
             options='-d --destination -o -p --pause -y --yes -n --no
-                     -q --quiet --checksum --no-verify -h --help' ;;
+                     -q --quiet --checksum --no-verify --no-repair -h --help' ;;
         info)
             options='-h --help' ;;
         verify)
             options='-q --quiet --checksum -h --help' ;;
+        repair)
+            options='-d --destination -y --yes -n --no -q --quiet -h --help' ;;
         *)
             return 0 ;;
     esac

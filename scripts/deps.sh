@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian 12 machine.
 # As root it uses apt-get; otherwise it only reports what is missing.
-#   deps.sh build   compilers, CMake, GoogleTest, CLI11, libcrypto, mingw,
+#   deps.sh build   compilers, CMake, GoogleTest, CLI11, libcrypto, gf-complete
+#                   and zlib (PAR2 recovery data), mingw,
 #                   and what `cpack -G DEB` needs (dpkg-shlibdeps, file)
 #   deps.sh test    the above, plus groff (the man page check), zsh (the
 #                   completion check), clang and its libFuzzer and sanitizer
 #                   run-times (fuzzing), setpriv (util-linux), Wine, Xvfb,
 #                   Japanese fonts, imagemagick (screenshots) and DOSBox
-#                   (the stub started under MS-DOS)
+#                   (the stub started under MS-DOS), par2cmdline (the referee
+#                   of the PAR2 tests) and GNU time (the bench's peak memory)
 set -euo pipefail
 what=${1:-build}
 
-pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev libssl-dev g++-mingw-w64-i686 dpkg-dev file)
+pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev libssl-dev libgf-complete-dev zlib1g-dev g++-mingw-w64-i686 dpkg-dev file)
 if [ "$what" = test ]; then
-  pkgs+=(strace groff-base zsh clang libclang-rt-14-dev util-linux xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales dosbox)
+  pkgs+=(strace groff-base zsh clang libclang-rt-14-dev util-linux xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales dosbox par2 time)
 fi
 
 missing=()

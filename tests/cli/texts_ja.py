@@ -15,8 +15,10 @@ import os
 import re
 import sys
 
+# No flag for a blank: "N% of the pieces" is text, not "% o" (parvex never
+# formats with that flag).
 DIRECTIVE = re.compile(
-    r"%(?:%|[-+ #0']*(?:\*|\d+)?(?:\.(?:\*|\d+))?"
+    r"%(?:%|[-+#0']*(?:\*|\d+)?(?:\.(?:\*|\d+))?"
     r"(?:hh|h|ll|l|L|z|j|t|q)?[diouxXcsSpfFeEgGaAnC])")
 
 

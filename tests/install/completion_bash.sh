@@ -54,15 +54,15 @@ expect_excludes() {
 }
 
 cd "$WORK" || exit 1
-expect_offers "cut info join verify" parvex ""
+expect_offers "cut info join repair verify" parvex ""
 expect_offers "join" parvex j
 expect_offers "--help --version" parvex --
-expect_offers "cut info join verify" parvex --help ""
+expect_offers "cut info join repair verify" parvex --help ""
 
 cut_options="-d --destination -s --size --pieces -x --self-join -p --pause
-             -y --yes -n --no -q --quiet --no-checksum --name -h --help"
+             -y --yes -n --no -q --quiet --no-checksum --recovery --name -h --help"
 join_options="-d --destination -o -p --pause -y --yes -n --no -q --quiet
-              --checksum --no-verify -h --help"
+              --checksum --no-verify --no-repair -h --help"
 verify_options="-q --quiet --checksum -h --help"
 expect_offers "$(grep -o -- '--[a-z-]*' <<<"$cut_options")" parvex cut --
 expect_offers "$(grep -o -- '--[a-z-]*' <<<"$join_options")" parvex join --
@@ -71,6 +71,7 @@ expect_offers "--quiet --checksum --help" parvex verify --
 expect_includes "$cut_options" parvex cut -
 expect_includes "$join_options" parvex join -
 expect_includes "$verify_options" parvex verify -
+expect_offers "--destination --yes --no --quiet --help" parvex repair --
 # An option already given does not change the command the rest belongs to.
 expect_includes "--no-verify --checksum" parvex join -y -
 expect_excludes "--pieces --name --self-join" parvex join -y -

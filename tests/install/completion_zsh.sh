@@ -49,8 +49,8 @@ offers() {
   timeout 30 zsh -f "$(dirname "$0")/zsh_probe.zsh" "$WORK/fn" "$1" 2>&1
 }
 got=$(offers "parvex " | tr '\n' ' ')
-[ "$got" = "cut info join verify " ] ||
-  fail "zsh lists [$got] for \"parvex \", expected [cut info join verify ]"
+[ "$got" = "cut info join repair verify " ] ||
+  fail "zsh lists [$got] for \"parvex \", expected [cut info join repair verify ]"
 for c in $(help_commands "$parvex"); do
   got=$(offers "parvex $c -")
   for o in $(help_options "$parvex" "$c"); do
