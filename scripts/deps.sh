@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian 12 machine.
 # As root it uses apt-get; otherwise it only reports what is missing.
-#   deps.sh build   compilers, CMake, GoogleTest, CLI11, libcrypto, mingw,
+#   deps.sh build   compilers, CMake, GoogleTest, CLI11, libcrypto, zlib, mingw,
 #                   and what `cpack -G DEB` needs (dpkg-shlibdeps, file)
 #   deps.sh test    the above, plus groff (the man page check), zsh (the
 #                   completion check), clang and its libFuzzer and sanitizer
@@ -11,7 +11,7 @@
 set -euo pipefail
 what=${1:-build}
 
-pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev libssl-dev g++-mingw-w64-i686 dpkg-dev file)
+pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev libssl-dev zlib1g-dev g++-mingw-w64-i686 dpkg-dev file)
 if [ "$what" = test ]; then
   pkgs+=(groff-base zsh clang libclang-rt-14-dev util-linux xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales dosbox)
 fi
