@@ -1,10 +1,12 @@
 #include "format/piece_format.h"
 
+#include "format/crc32.h"
 #include "format/text.h"
 
 namespace pvx {
 
 const char kMagic[8] = {'@', 'P', 'A', 'R', 'V', 'E', 'X', ' '};
+const char kMagicLarge[8] = {'@', 'P', 'A', 'R', 'V', 'E', 'X', '+'};
 
 namespace {
 
@@ -27,6 +29,19 @@ void Put32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+void Put64(uint8_t* p, uint64_t v) {
+  Put32(p, static_cast<uint32_t>(v));
+  Put32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+// The record's parts, from its tag on.
+constexpr uint32_t kRecordSize = 5;
+constexpr uint32_t kRecordNameLength = 13;
+constexpr uint32_t kRecordName = 14;
+const char kRecordHead[5] = {'P', 'V', 'X', 'E', 1};  // tag, version 1
+// CRC-32 of any bytes followed by their own CRC-32 (little-endian).
+constexpr uint32_t kCrcResidue = 0x2144DF1C;
+
 }  // namespace
 
 bool BuildPieceHeader(uint8_t out[kHeaderSize], const char* cp932_name,
@@ -44,14 +59,72 @@ bool BuildPieceHeader(uint8_t out[kHeaderSize], const char* cp932_name,
   return true;
 }
 
+HeaderBuild BuildPieceHeader(uint8_t out[kHeaderSize], const char* exact_name,
+                             const char* header_name, bool header_name_exact,
+                             uint64_t source_size) {
+  const bool large = source_size > 0xFFFFFFFFu;
+  if (!BuildPieceHeader(out, header_name,
+                        static_cast<uint32_t>(source_size)))
+    return HeaderBuild::kNameTooLong;
+  if (header_name_exact && !large) return HeaderBuild::kOk;
+  const uint32_t s = static_cast<uint32_t>(StrLen(header_name));
+  const uint32_t n =
+      header_name_exact ? 0 : static_cast<uint32_t>(StrLen(exact_name));
+  if (s + n > kRecordNameRoom) return HeaderBuild::kRecordTooLong;
+  if (large) MemCopy(out, kMagicLarge, 8);
+  uint8_t* r = out + 20 + s + 1;
+  MemCopy(r, kRecordHead, kRecordSize);
+  Put64(r + kRecordSize, source_size);
+  r[kRecordNameLength] = static_cast<uint8_t>(n);
+  MemCopy(r + kRecordName, exact_name, n);
+  Put32(r + kRecordName + n, Crc32(r, kRecordName + n));
+  return HeaderBuild::kOk;
+}
+
+uint32_t RecordNameRoom(const char* header_name) {
+  const size_t s = StrLen(header_name);
+  return s < kRecordNameRoom ? static_cast<uint32_t>(kRecordNameRoom - s) : 0;
+}
+
 bool ParsePieceHeader(const uint8_t bytes[kHeaderSize], PieceHeader* out) {
-  if (!MemEqual(bytes, kMagic, 8)) return false;
+  // "@PARVEX " and "@PARVEX+" differ in their last byte only.
+  const uint8_t last = bytes[7];
+  if (!MemEqual(bytes, kMagic, 7) || (last != ' ' && last != '+'))
+    return false;
+  const bool large = last == '+';
   out->header_size = Get16(bytes + 8);
   out->name_is_whole = bytes[11];
   out->source_size = Get32(bytes + 16);
   MemCopy(out->file_name, bytes + 20, kHeaderNameCap);
   out->file_name[kHeaderNameCap - 1] = 0;  // a name without its NUL ends here
-  return true;
+  out->form = HeaderForm::kClassic;
+  out->size = out->source_size;
+  // The record starts right after FileName's NUL (a name that fills the
+  // field leaves no room for one). Every check must pass: the original
+  // writer leaves arbitrary bytes here. The name goes to exact_name before
+  // the checks, and stays only when they pass.
+  const uint8_t* r = bytes + 21 + StrLen(out->file_name);
+  const uint32_t room = static_cast<uint32_t>(bytes + kHeaderSize - r);
+  const uint32_t n = room >= kRecordFixed ? r[kRecordNameLength] : 0;
+  if (room >= kRecordFixed + n) {
+    MemCopy(out->exact_name, r + kRecordName, n);
+    out->exact_name[n] = 0;
+    const uint32_t high = Get32(r + kRecordSize + 4);
+    // The CRC over the record with its own CRC appended leaves CRC-32's
+    // fixed residue. Under "@PARVEX " the record's size must be the
+    // SourceSize an older reader copies; under "@PARVEX+" agree with it in
+    // the low 32 bits. A name with a NUL in it is no name.
+    if (MemEqual(r, kRecordHead, kRecordSize) &&
+        Crc32(r, kRecordFixed + n) == kCrcResidue &&
+        Get32(r + kRecordSize) == out->source_size && (large || high == 0) &&
+        StrLen(out->exact_name) == n) {
+      out->form = static_cast<HeaderForm>(1 + large);
+      out->size = out->source_size | (static_cast<uint64_t>(high) << 32);
+      return true;
+    }
+  }
+  out->exact_name[0] = 0;
+  return !large;
 }
 
 bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,
@@ -62,7 +135,7 @@ bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,
 }
 
 HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
-                           Failure* why) {
+                           Failure* why, bool accept_large) {
   uint8_t bytes[kHeaderSize];
   uint32_t have = 0;
   while (have < kHeaderSize) {
@@ -72,8 +145,10 @@ HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
     if (got == 0) return HeaderRead::kNotPieceSet;
     have += got;
   }
-  return ParsePieceHeader(bytes, out) ? HeaderRead::kOk
-                                      : HeaderRead::kNotPieceSet;
+  return ParsePieceHeader(bytes, out) &&
+                 (accept_large || out->form != HeaderForm::kLarge)
+             ? HeaderRead::kOk
+             : HeaderRead::kNotPieceSet;
 }
 
 uint32_t StubImageSize(const uint8_t* image, uint32_t length) {
@@ -208,8 +283,8 @@ bool IsWindowsDeviceOrTrimmedName(const char* name) {
 
 int ProgressPosition(uint64_t done, uint64_t total) {
   if (total == 0) return 0;
-  // Both counts stay far below 2^53 (a set holds at most 100 pieces below
-  // 4 GiB each), so they convert exactly, and as signed values they convert
+  // Both counts stay far below 2^53 (a set holds at most 10,000 pieces
+  // below 4 GiB each), so they convert exactly, and as signed values they convert
   // without the fix-up an unsigned 64-bit conversion costs on i386.
   double pos = static_cast<double>(static_cast<int64_t>(done)) /
                static_cast<double>(static_cast<int64_t>(total)) * 65535.0;
