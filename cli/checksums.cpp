@@ -26,50 +26,32 @@ std::string FolderOf(const std::string& path) {
 
 void Say2(CliPlatform& p, const std::string& text) { p.Notify(text.c_str()); }
 
+void NotifyText(CliPlatform& p, Msg id, const char* arg) {
+  char text[2 * kPathCap];
+  Format(text, sizeof text, Text(p.Language(), id), arg);
+  p.Notify(text);
+}
+
+// "LIST: names none of the pieces of SET": a list made for another set, or
+// one whose names do not match the pieces'.
+std::string NamesNoPiece(Lang lang, const std::string& list,
+                         const SetSurvey& s) {
+  return list + Say(lang, ": names none of the pieces of ",
+                    ": 次の分割ファイルを 1 つも含みません: ") +
+         s.set.piece0;
+}
+
 }  // namespace
 
 std::string ListPathFor(const std::string& piece0_path) {
   std::string name = BaseName(piece0_path);
   size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return FolderOf(piece0_path) + name + ".sha256";
-}
-
-// Asks whether to replace the list at path; tells the user on Cancel.
-bool AskReplaceList(CliPlatform& p, const std::string& list) {
-  Lang lang = p.Language();
-  char text[2 * kPathCap];
-  Format(text, sizeof text, Text(lang, kMsgOverwrite), BaseName(list));
-  if (p.ConfirmReplace(list.c_str(), text)) return true;
-  Say2(p, "parvex: " + list +
-              Say(lang, ": not replaced (--no-checksum cuts without a list)",
-                  ": 置き換えませんでした (--no-checksum で一覧なしに分割できます)"));
-  return false;
-}
-
-bool AskAboutCutList(CliPlatform& p, const std::string& source,
-                     const std::string& destination, bool self_join,
-                     std::string* agreed) {
-  PathParts parts;
-  if (!SplitPath(source.c_str(), &parts, '/')) return true;  // the engine tells
-  char stem[kPathCap];
-  if (self_join) {
-    if (!SelfJoinBase(stem, sizeof stem, parts.base)) return true;
-  } else {
-    StrCopy(stem, sizeof stem, parts.base);
-  }
-  std::string list =
-      (destination.empty() ? std::string(parts.folder) : destination) + stem +
-      ".sha256";
-  struct stat st;
-  if (lstat(list.c_str(), &st) != 0) return true;
-  if (!AskReplaceList(p, list)) return false;
-  *agreed = list;
-  return true;
+  return FolderOf(piece0_path) + name + kListSuffix;
 }
 
 int WriteCutList(CliPlatform& p, const std::string& source_name,
-                 const std::string& agreed, const StreamDigests* stream) {
+                 const std::string& source_path, const StreamDigests* stream) {
   Lang lang = p.Language();
   std::vector<HashingPlatform::FileDigest> files;
   Failure why;
@@ -101,16 +83,34 @@ int WriteCutList(CliPlatform& p, const std::string& source_name,
   }
   entries.push_back({source_name, *source});
   const std::string list = ListPathFor(piece0);
-  struct stat st;
-  if (list != agreed && lstat(list.c_str(), &st) == 0 &&
-      !AskReplaceList(p, list))
-    return 1;
-  int err = 0;
-  if (!WriteListFile(list, FormatList(entries), &err)) {
-    Say2(p, "parvex: " + list + ": " + strerror(err));
-    return 1;
+  const std::string text = FormatList(entries);
+  // The rules of every other file a cut writes: never over the source,
+  // through NAME.part renamed at the end, with the source's permissions.
+  FileHandle from = nullptr;
+  if (!source_path.empty()) {
+    from = p.PosixPlatform::OpenRead(source_path.c_str(), &why);
+    if (!from) {
+      Say2(p, why.text);
+      return 1;
+    }
   }
-  return 0;
+  int status = 1;
+  FileHandle f = nullptr;
+  if (p.IsFileAt(from, list.c_str())) {
+    NotifyText(p, kMsgIsInput, list.c_str());
+  } else if ((f = p.OpenWrite(list.c_str(), from,
+                              p.Agreed(list.c_str()), &why)) == nullptr ||
+             !p.Reserve(f, text.size(), &why) ||
+             !p.Write(f, text.data(), static_cast<uint32_t>(text.size()),
+                      &why) ||
+             !p.Commit(f, &why)) {
+    Say2(p, why.text);
+  } else {
+    status = 0;
+  }
+  p.Close(f);
+  p.Close(from);
+  return status;
 }
 
 bool PrepareCheck(CliPlatform& p, const SetSurvey& s, const std::string& named,
@@ -128,16 +128,25 @@ bool PrepareCheck(CliPlatform& p, const SetSurvey& s, const std::string& named,
     return false;
   }
   check->list = list;
+  std::vector<std::string> uncovered;
   for (const SurveyPiece& piece : s.pieces) {
     const ListEntry* e = entries.Find(piece.name);
-    if (e) {
+    if (e)
       check->pieces[piece.path] = e->digest;
-    } else {
-      Say2(p, "parvex: " + piece.path +
-                  Say(lang, ": not covered by ", ": 次の一覧にありません: ") +
-                  list);
-    }
+    else
+      uncovered.push_back(piece.path);
   }
+  if (check->pieces.empty()) {
+    // A list that checks nothing must not pass for a check.
+    Say2(p, "parvex: " + NamesNoPiece(lang, list, s) +
+                Say(lang, "; nothing was written", ". 何も書き込みませんでした"));
+    *failed = true;
+    return false;
+  }
+  for (const std::string& path : uncovered)
+    Say2(p, "parvex: " + path +
+                Say(lang, ": not covered by ", ": 次の一覧にありません: ") +
+                list);
   const ListEntry* out = entries.Find(s.output);
   if (out) {
     check->has_output = true;
@@ -176,6 +185,15 @@ int VerifySet(CliPlatform& p, const std::string& file,
       return 1;
     }
     have_list = true;
+    bool any = false;
+    for (const SurveyPiece& piece : s.pieces)
+      any = any || list.Find(piece.name) != nullptr;
+    if (!any) {
+      Say2(p, "parvex: " + NamesNoPiece(lang, list_path, s) +
+                  Say(lang, "; nothing was checked",
+                      ". 何も検査していません"));
+      return 1;
+    }
   }
 
   uint64_t total = 0;
@@ -196,7 +214,7 @@ int VerifySet(CliPlatform& p, const std::string& file,
   int bad = 0;
   bool data_whole = s.Joinable();
   auto line = [&](const std::string& name, const char* verdict) {
-    printf("  %-24s %s\n", name.c_str(), verdict);
+    PrintSafe("  %-24s %s\n", name.c_str(), verdict);
   };
   for (size_t k = 0; k < s.pieces.size(); ++k) {
     const SurveyPiece& piece = s.pieces[k];
@@ -294,7 +312,7 @@ int VerifySet(CliPlatform& p, const std::string& file,
 
   const size_t n = s.pieces.size();
   if (!have_list) {
-    printf(Say(lang,
+    PrintSafe(Say(lang,
                "%s: no checksum list found (%s); the header and the lengths "
                "%s\n",
                "%s: チェックサムの一覧がありません (%s). ヘッダと長さは%s\n"),
@@ -303,14 +321,14 @@ int VerifySet(CliPlatform& p, const std::string& file,
                ? Say(lang, "are sound.", "正しいです.")
                : Say(lang, "do not add up.", "合いません."));
   } else if (bad == 0 && data_whole) {
-    printf(Say(lang, "verified: %zu %s%s match %s\n",
+    PrintSafe(Say(lang, "verified: %zu %s%s match %s\n",
                "検査済み: %zu 個のファイル%s が %s と一致します\n"),
            n, Say(lang, n == 1 ? "piece" : "pieces", ""),
            source_checked ? Say(lang, " and the joined file", " と結合結果")
                           : "",
            list_path.c_str());
   } else {
-    printf(Say(lang, "FAILED: %d of the checks above failed; see %s\n",
+    PrintSafe(Say(lang, "FAILED: %d of the checks above failed; see %s\n",
                "失敗: 上の検査のうち %d 件が失敗しました (%s)\n"),
            bad == 0 ? 1 : bad, list_path.c_str());
   }

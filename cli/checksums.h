@@ -16,21 +16,19 @@ namespace pvx {
 // The list beside a piece 0: its name without the extension + ".sha256".
 std::string ListPathFor(const std::string& piece0_path);
 
-// After a cut with digests: writes the list of the pieces as written, then
-// the source under source_name, beside piece 0. Asks before replacing a
-// list that is there, unless it is the list at agreed (the user said OK
-// before the cut). Returns the exit status (0, or 1 after a message).
-// A cut of standard input passes what it hashed itself (stream).
-int WriteCutList(CliPlatform& p, const std::string& source_name,
-                 const std::string& agreed,
-                 const StreamDigests* stream = nullptr);
+// The companion a cut writes beside its pieces: STEM + this.
+constexpr const char* kListSuffix = ".sha256";
 
-// Before a cut: asks about a list that the cut's pieces would replace, so
-// that a refusal comes before anything is written. False: refused (the
-// user was told). *agreed is the list's path when the user said OK.
-bool AskAboutCutList(CliPlatform& p, const std::string& source,
-                     const std::string& destination, bool self_join,
-                     std::string* agreed);
+// After a cut with digests: writes the list of the pieces as written, then
+// the source under source_name, beside piece 0, as the cut wrote its
+// pieces (the cut asked about a list that was there already, as one of its
+// set's names). source: the file cut, whose permission bits the list takes
+// and which it never replaces; empty for standard input, which passes what
+// it hashed itself (stream). Returns the exit status (0, or 1 after a
+// message).
+int WriteCutList(CliPlatform& p, const std::string& source_name,
+                 const std::string& source,
+                 const StreamDigests* stream = nullptr);
 
 // What a join checks, taken from a list and a surveyed set.
 struct JoinCheck {

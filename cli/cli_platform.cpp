@@ -1,6 +1,7 @@
 #include "cli/cli_platform.h"
 
 #include <errno.h>
+#include <stdarg.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdio.h>
@@ -20,16 +21,30 @@ namespace pvx {
 namespace {
 
 volatile sig_atomic_t g_interrupted = 0;
+volatile sig_atomic_t g_signal = 0;  // the first signal that cancelled
 
-extern "C" void OnInterrupt(int) {
+// The signals that end parvex the way Ctrl-C does: the work stops at the
+// next chunk, what was written stays (and is named), and the program ends.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void OnInterrupt(int sig) {
   if (g_interrupted) {
-    // The first press has not been noticed yet: the program is stuck
+    // The first one has not been noticed yet: the program is stuck
     // somewhere, so let this one end it.
-    signal(SIGINT, SIG_DFL);
-    raise(SIGINT);
+    signal(sig, SIG_DFL);
+    raise(sig);
     return;
   }
+  if (!g_signal) g_signal = sig;
   g_interrupted = 1;
+}
+
+// The ending signals as a set.
+sigset_t EndingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : kEndingSignals) sigaddset(&set, sig);
+  return set;
 }
 
 constexpr int kBarCells = 20;
@@ -85,6 +100,58 @@ std::string Count(Lang lang, uint64_t n, const char* en_one,
   return number + " " + (n == 1 ? en_one : en_many);
 }
 
+std::string TerminalSafe(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    const unsigned char b = static_cast<unsigned char>(text[i]);
+    if (b < 0x80) {
+      out += (b < 0x20 && b != '\n' && b != '\t') || b == 0x7F
+                 ? '?'
+                 : static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    // The length a lead byte announces, and the smallest code point that
+    // needs it (shorter forms are invalid).
+    const size_t len = b >= 0xC2 && b <= 0xDF   ? 2
+                       : b >= 0xE0 && b <= 0xEF ? 3
+                       : b >= 0xF0 && b <= 0xF4 ? 4
+                                                : 0;
+    uint32_t c = len == 2 ? b & 0x1F : len == 3 ? b & 0x0F : b & 0x07;
+    size_t k = 1;
+    for (; len && k < len && i + k < n; ++k) {
+      const unsigned char t = static_cast<unsigned char>(text[i + k]);
+      if ((t & 0xC0) != 0x80) break;
+      c = (c << 6) | (t & 0x3F);
+    }
+    const bool valid = len && k == len &&
+                       c >= (len == 2 ? 0x80u : len == 3 ? 0x800u : 0x10000u) &&
+                       c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF) &&
+                       !(c >= 0x80 && c <= 0x9F);  // C1 controls
+    if (valid) {
+      out.append(text, i, len);
+      i += len;
+    } else {
+      out += '?';
+      ++i;
+    }
+  }
+  return out;
+}
+
+void PrintSafe(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  char* text = nullptr;
+  int n = vasprintf(&text, format, args);
+  va_end(args);
+  if (n < 0) return;
+  fputs(TerminalSafe(text).c_str(), stdout);
+  free(text);
+}
+
 std::string Prefixed(const std::string& text) {
   static const std::string kPrefix = "parvex: ";
   std::string out;
@@ -124,8 +191,14 @@ void CliPlatform::CatchInterrupt() {
   sa.sa_handler = OnInterrupt;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = 0;  // no SA_RESTART: a press interrupts a prompt's read
-  sigaction(SIGINT, &sa, nullptr);
+  for (int sig : kEndingSignals) sigaction(sig, &sa, nullptr);
+  // A reader that went away (join -o - | head) makes the next write fail
+  // with EPIPE, which names standard output, instead of ending parvex
+  // before it can say what it leaves.
+  signal(SIGPIPE, SIG_IGN);
 }
+
+int CliPlatform::EndingSignal() { return g_signal; }
 
 bool CliPlatform::TakeInterrupt() {
   if (!g_interrupted) return false;
@@ -136,11 +209,9 @@ bool CliPlatform::TakeInterrupt() {
 
 CliPlatform::Input CliPlatform::ReadLine(std::string* line) {
   line->clear();
-  // Ctrl-C is held back except inside ppoll, so a press that comes just
-  // before the wait still ends it.
-  sigset_t interrupt, outside;
-  sigemptyset(&interrupt);
-  sigaddset(&interrupt, SIGINT);
+  // Ctrl-C (and the other ending signals) is held back except inside
+  // ppoll, so a press that comes just before the wait still ends it.
+  sigset_t interrupt = EndingSignals(), outside;
   sigprocmask(SIG_BLOCK, &interrupt, &outside);
   Input result = Input::kEnd;
   for (;;) {
@@ -188,16 +259,22 @@ void CliPlatform::Notify(const char* text) {
       shown.compare(0, output_from_.size(), output_from_) == 0) {
     shown = output_to_ + shown.substr(output_from_.size());
   }
-  fprintf(stderr, "%s\n", Prefixed(shown).c_str());
+  fprintf(stderr, "%s\n", Prefixed(TerminalSafe(shown)).c_str());
 }
 
 bool CliPlatform::ConfirmReplace(const char* path, const char* text) {
-  if (!Redirected(path)) return HashingPlatform::ConfirmReplace(path, text);
-  // The engine's question names its own output; ask about the target.
-  char question[kPathCap + 128];
-  Format(question, sizeof question, Text(lang_, kMsgOverwrite),
-         output_to_.c_str());
-  return HashingPlatform::ConfirmReplace(output_to_.c_str(), question);
+  bool ok;
+  if (!Redirected(path)) {
+    ok = HashingPlatform::ConfirmReplace(path, text);
+  } else {
+    // The engine's question names its own output; ask about the target.
+    char question[kPathCap + 128];
+    Format(question, sizeof question, Text(lang_, kMsgOverwrite),
+           output_to_.c_str());
+    ok = HashingPlatform::ConfirmReplace(output_to_.c_str(), question);
+  }
+  if (ok) agreed_.insert(path);
+  return ok;
 }
 
 FileHandle CliPlatform::OpenWrite(const char* path, FileHandle like,
@@ -220,9 +297,20 @@ bool CliPlatform::IsFileAt(FileHandle f, const char* path) {
          HashingPlatform::IsFileAt(f, output_to_.c_str());
 }
 
+bool CliPlatform::MakeFolder(const char* path) {
+  if (!HashingPlatform::MakeFolder(path)) return false;
+  made_.push_back(path);
+  return true;
+}
+
+void CliPlatform::RemoveMadeFolders() {
+  for (auto it = made_.rbegin(); it != made_.rend(); ++it) rmdir(it->c_str());
+  made_.clear();
+}
+
 bool CliPlatform::Confirm(const char* text) {
   EndProgressLine();
-  fprintf(stderr, "%s [y/N] ", Prefixed(text).c_str());
+  fprintf(stderr, "%s [y/N] ", Prefixed(TerminalSafe(text)).c_str());
   if (TakeInterrupt()) {  // Ctrl-C at the disk prompt just before
     fputs("n\n", stderr);
     return false;
@@ -276,8 +364,12 @@ bool CliPlatform::Confirm(const char* text) {
 }
 
 bool CliPlatform::AwaitDisk(const char* text) {
+  if (skip_disk_) {
+    skip_disk_ = false;
+    return true;
+  }
   EndProgressLine();
-  fprintf(stderr, "%s [Enter] ", Prefixed(text).c_str());
+  fprintf(stderr, "%s [Enter] ", Prefixed(TerminalSafe(text)).c_str());
   std::string line;
   // Ctrl-C here cancels before the next piece is touched.
   Input got = ReadLine(&line);
@@ -315,9 +407,9 @@ bool CliPlatform::ProgressCheckCancel() {
         closing_ = closing_to_;
       if (ToStandardOutput()) {
         // Standard output carries the data alone.
-        fprintf(stderr, "%s\n", Prefixed(closing_).c_str());
+        fprintf(stderr, "%s\n", Prefixed(TerminalSafe(closing_)).c_str());
       } else {
-        fprintf(stdout, "%s\n", closing_.c_str());
+        fprintf(stdout, "%s\n", TerminalSafe(closing_).c_str());
         fflush(stdout);
       }
     }
@@ -372,7 +464,9 @@ void CliPlatform::Draw() {
   if (Columns(head) > left) head = label_;
   FitColumns(&head, left);
 
-  std::string line = head + tail;
+  std::string line = TerminalSafe(head) + tail;
+  for (char& c : line)
+    if (c == '\n' || c == '\t') c = ' ';
   if (line_open_ && line == drawn_) return;
   fprintf(stderr, "\r%s\033[K", line.c_str());
   fflush(stderr);

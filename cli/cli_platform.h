@@ -5,7 +5,9 @@
 
 #include <stdint.h>
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "cli/hashing_platform.h"
 
@@ -28,6 +30,15 @@ inline const char* Say(Lang lang, const char* en, const char* ja) {
 std::string Count(Lang lang, uint64_t n, const char* en_one,
                   const char* en_many, const char* ja);
 
+// text as a terminal may show it: every byte that is not part of valid
+// UTF-8, every control character but the line feed and the tab (C0, DEL
+// and C1: what starts an escape sequence or moves the cursor) becomes '?'.
+std::string TerminalSafe(const std::string& text);
+
+// printf to standard output, through TerminalSafe: how parvex prints
+// what it reports (names from the disk and from headers among it).
+void PrintSafe(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Every line of text with "parvex: " in front, unless it has it already.
 std::string Prefixed(const std::string& text);
 
@@ -36,6 +47,9 @@ class CliPlatform final : public HashingPlatform {
   CliPlatform();
 
   void SetAnswers(Answers answers) { answers_ = answers; }
+  // The next request for a disk is answered at once: the user was asked
+  // for it already.
+  void SkipNextDisk() { skip_disk_ = true; }
   // Standard input carries data (cut -): questions never read it.
   void SetInputIsData() { input_is_data_ = true; }
   // No progress line and no closing message.
@@ -50,11 +64,17 @@ class CliPlatform final : public HashingPlatform {
 
   // Makes Ctrl-C a press of Cancel. A second press before the first has been
   // noticed ends the program the usual way.
+  // SIGTERM and SIGHUP do the same; SIGPIPE is ignored (the write fails).
   static void CatchInterrupt();
+  // The signal that cancelled the work (SIGINT, SIGTERM, SIGHUP), or 0.
+  static int EndingSignal();
 
   // True once the user has cancelled: Cancel during the copy, or Ctrl-C at a
   // question or at the disk prompt.
   bool Cancelled() const { return cancelled_; }
+
+  // True when the user agreed to replace what stands at path.
+  bool Agreed(const char* path) const { return agreed_.count(path) != 0; }
 
   Lang Language() override { return lang_; }
   // Each line of a notice starts with "parvex: ".
@@ -65,6 +85,11 @@ class CliPlatform final : public HashingPlatform {
   // What join -o redirects: the engine's output path stands for the target.
   FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
                        Failure* why) override;
+  // Remembers the folders it makes, for RemoveMadeFolders.
+  bool MakeFolder(const char* path) override;
+  // Removes the folders made so far that are still empty, the deepest
+  // first.
+  void RemoveMadeFolders();
   bool Exists(const char* path) override;
   bool IsFileAt(FileHandle f, const char* path) override;
   bool AwaitDisk(const char* text) override;
@@ -101,6 +126,9 @@ class CliPlatform final : public HashingPlatform {
   bool cancelled_ = false;
   bool quiet_ = false;
   bool input_is_data_ = false;
+  bool skip_disk_ = false;
+  std::set<std::string> agreed_;  // paths the user agreed to replace
+  std::vector<std::string> made_;  // folders made, in order
   std::string output_from_;   // join -o: the engine's output path
   std::string output_to_;     // and where it goes instead
   std::string closing_from_;  // the closing message naming the former

@@ -4,6 +4,7 @@
 // progress is CliPlatform.
 #include <errno.h>
 #include <locale.h>
+#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
@@ -321,48 +322,36 @@ int RunCut(CliPlatform& p, const Options& o) {
   }
 
   CliPlatform::CatchInterrupt();
+  // The list is one of the set's names: the engines decide it (and ask
+  // about it) with the pieces', before anything is written. Its digests
+  // are taken in the same pass as the copy.
+  if (!o.no_checksum) {
+    p.SetCompanions(pvx::kListSuffix);
+    p.StartDigests();
+  }
   pvx::Failure io;
   int result;
+  pvx::StreamDigests digests;
+  digests.wanted = !o.no_checksum;
   if (from_stdin) {
     p.SetInputIsData();
-    std::string agreed_list;
-    pvx::StreamDigests digests;
-    if (!o.no_checksum) {
-      if (!pvx::AskAboutCutList(p, o.name, WithSeparator(o.destination),
-                                o.self_join, &agreed_list))
-        return p.Cancelled() ? kExitCancelled : kExitFailed;
-      p.StartDigests();
-      digests.wanted = true;
-    }
     result = pvx::CutStream(p, STDIN_FILENO, o.name, piece_size,
                             WithSeparator(o.destination), o.self_join,
                             &digests, &io);
-    int status = ExitStatus(p, result, io);
-    if (status == kExitDone && !o.no_checksum)
-      status = pvx::WriteCutList(p, o.name, agreed_list, &digests);
-    return status;
   } else {
     if (!FitsInOneSet(p, o.file, piece_size, head)) return kExitFailed;
-    // The list the cut would replace is asked about before anything is
-    // written; the digests are taken in the same pass as the copy.
-    std::string agreed_list;
-    if (!o.no_checksum) {
-      if (!pvx::AskAboutCutList(p, o.file, WithSeparator(o.destination),
-                                o.self_join, &agreed_list))
-        return p.Cancelled() ? kExitCancelled : kExitFailed;
-      p.StartDigests();
-    }
     result = pvx::CutFile(p, piece_size, o.file.c_str(),
                           WithSeparator(o.destination).c_str(), o.self_join,
                           o.pause, &io);
-    int status = ExitStatus(p, result, io);
-    if (status == kExitDone && !o.no_checksum) {
-      size_t slash = o.file.rfind('/');
-      status = pvx::WriteCutList(
-          p, o.file.substr(slash == std::string::npos ? 0 : slash + 1),
-          agreed_list);
-    }
-    return status;
+  }
+  if (result == pvx::kDone && !o.no_checksum) {
+    size_t slash = o.file.rfind('/');
+    if (from_stdin
+            ? pvx::WriteCutList(p, o.name, "", &digests) != kExitDone
+            : pvx::WriteCutList(
+                  p, o.file.substr(slash == std::string::npos ? 0 : slash + 1),
+                  o.file) != kExitDone)
+      result = pvx::kFailed;
   }
   return ExitStatus(p, result, io);
 }
@@ -385,65 +374,79 @@ void RedirectOutput(CliPlatform& p, const Options& o,
 }
 
 int RunJoin(CliPlatform& p, const Options& o) {
+  const Lang lang = p.Language();
+  CliPlatform::CatchInterrupt();
   pvx::SetLocation set;
   if (!pvx::LocateSet(p, o.file.c_str(), &set)) {
     NotifyText(p, pvx::kMsgPathTooLong, o.file.c_str());
     return kExitFailed;
   }
-  // Without pauses every piece is at hand: the whole set is looked at
-  // before anything is written. (Header faults are the engine's to tell.)
-  {
-    pvx::SetSurvey survey;
-    pvx::Failure why;
-    if (pvx::SurveySet(p, o.file.c_str(), &survey, &why) &&
-        survey.HeaderSound()) {
-      if (!o.pause && !survey.Joinable()) {
-        std::string head = survey.set.piece0 +
-                           Say(p.Language(),
-                               ": the set is not complete; nothing was "
-                               "written:",
-                               ": 分割ファイルがそろっていないため, "
-                               "何も書き込みませんでした:");
-        p.Notify(head.c_str());
-        for (const std::string& line :
-             pvx::PieceProblems(p.Language(), survey)) {
-          p.Notify(line.c_str());
-        }
-        return kExitFailed;
-      }
-      if (!o.output.empty()) RedirectOutput(p, o, survey);
-      // The checksum list, when there is one, is checked during the copy.
-      if (!o.no_verify) {
-        pvx::JoinCheck check;
-        bool failed = false;
-        if (pvx::PrepareCheck(p, survey, o.checksum, &check, &failed)) {
-          p.StartDigests();
-          p.Expect(check.pieces, check.has_output ? &check.output : nullptr,
-                   survey.output, check.list);
-        } else if (failed) {
-          return kExitFailed;
-        }
-      }
-    }
+  // With a pause per disk, disk 1 is asked for first, so that the output
+  // and the list are decided from its piece 0 before any data is read; the
+  // engine's own question for it is then answered already.
+  if (o.pause && !set.self_joining) {
+    char text[256];
+    pvx::Format(text, sizeof text, pvx::Text(lang, pvx::kMsgInsertDisk), 1);
+    if (!p.AwaitDisk(text)) return kExitCancelled;
+    p.SkipNextDisk();
   }
+  // Everything the join will write is decided here, before it reads data:
+  // the set (all of it, without pauses), the output and the list.
+  pvx::SetSurvey survey;
+  pvx::Failure why;
+  if (!pvx::SurveySet(p, o.file.c_str(), &survey, &why)) {
+    p.Notify(why.text);
+    return kExitFailed;
+  }
+  if (!survey.HeaderSound()) {
+    p.Notify(survey.problem.c_str());
+    return kExitFailed;
+  }
+  if (!o.pause && !survey.Joinable()) {
+    std::string head = survey.set.piece0 +
+                       Say(lang,
+                           ": the set is not complete; nothing was written:",
+                           ": 分割ファイルがそろっていないため, "
+                           "何も書き込みませんでした:");
+    p.Notify(head.c_str());
+    for (const std::string& line : pvx::PieceProblems(lang, survey))
+      p.Notify(line.c_str());
+    return kExitFailed;
+  }
+  pvx::JoinCheck check;
+  bool have_check = false;
+  if (!o.no_verify) {
+    bool failed = false;
+    have_check = pvx::PrepareCheck(p, survey, o.checksum, &check, &failed);
+    if (failed) return kExitFailed;
+  }
+  const std::string list = have_check ? check.list : std::string();
   std::string destination = WithSeparator(o.destination);
-  CliPlatform::CatchInterrupt();
+  std::string problem =
+      o.output == "-"
+          ? pvx::StandardOutputProblem(lang, survey, list)
+          : pvx::OutputProblem(
+                lang, survey,
+                !o.output.empty() ? o.output
+                : destination.empty() ? survey.set.folder + survey.output
+                                      : destination + survey.output,
+                list);
+  if (!problem.empty()) {
+    p.Notify(problem.c_str());
+    return kExitFailed;
+  }
+  if (!o.output.empty()) RedirectOutput(p, o, survey);
+  if (have_check) {
+    p.StartDigests();
+    p.Expect(check.pieces, check.has_output ? &check.output : nullptr,
+             survey.output, check.list);
+  }
+
   pvx::Failure io;
   int result;
-  if (set.self_joining) {
-    uint32_t image = 0;
-    if (!pvx::ProbeStubImage(p, set.piece0.c_str(), &image, &io)) {
-      p.Notify(io.text);
-      return kExitFailed;
-    }
-    if (image == 0) {
-      size_t slash = set.piece0.rfind('/');
-      NotifyText(p, pvx::kMsgNotPieceSet,
-                 set.piece0.c_str() + (slash == std::string::npos ? 0 : slash + 1));
-      return kExitFailed;
-    }
-    result = pvx::SelfJoin(p, set.piece0.c_str(), image, destination.c_str(),
-                           &io);
+  if (survey.set.self_joining) {
+    result = pvx::SelfJoin(p, survey.set.piece0.c_str(), survey.image,
+                           destination.c_str(), &io);
   } else {
     result = pvx::JoinFile(p, o.file.c_str(), destination.c_str(), o.pause,
                            &io);
@@ -774,8 +777,21 @@ int main(int argc, char** argv) {
                       : o.no ? pvx::Answers::kNo
                              : pvx::Answers::kAsk);
   platform.SetQuiet(o.quiet);
-  if (commands.cut->parsed()) return RunCut(platform, o);
-  if (commands.join->parsed()) return RunJoin(platform, o);
-  if (commands.verify->parsed()) return RunVerify(platform, o);
-  return RunInfo(platform, o);
+  const int status = commands.cut->parsed()    ? RunCut(platform, o)
+                     : commands.join->parsed() ? RunJoin(platform, o)
+                     : commands.verify->parsed()
+                         ? RunVerify(platform, o)
+                         : RunInfo(platform, o);
+  // A command that failed leaves no folder it made (one that holds what
+  // was written stays).
+  if (status != kExitDone) platform.RemoveMadeFolders();
+  // Ended by SIGTERM or SIGHUP: once all is said, as that signal would.
+  const int sig = CliPlatform::EndingSignal();
+  if (sig != 0 && sig != SIGINT) {
+    fflush(nullptr);
+    signal(sig, SIG_DFL);
+    raise(sig);
+    return 128 + sig;
+  }
+  return status;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/checksums.h"
 #include "format/engine_util.h"
@@ -266,6 +267,78 @@ bool SurveySet(CliPlatform& p, const char* file, SetSurvey* out,
   return true;
 }
 
+namespace {
+
+// The files a join of s reads, as far as they are there: its pieces (the
+// program of a self-joining set is piece 0), further pieces beside it, and
+// the checksum list.
+std::vector<std::string> InputsOf(const SetSurvey& s, const std::string& list) {
+  std::vector<std::string> paths;
+  for (const SurveyPiece& piece : s.pieces) paths.push_back(piece.path);
+  for (const SurveyPiece& piece : s.beyond) paths.push_back(piece.path);
+  if (!list.empty()) paths.push_back(list);
+  return paths;
+}
+
+std::string IsInputText(Lang lang, const std::string& what) {
+  char text[2 * kPathCap];
+  Format(text, sizeof text, Text(lang, kMsgIsInput), what.c_str());
+  return text;
+}
+
+bool SameEntry(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+std::string OutputProblem(Lang lang, const SetSurvey& s,
+                          const std::string& out_path,
+                          const std::string& list) {
+  struct stat out, in;
+  const bool there = lstat(out_path.c_str(), &out) == 0;
+  for (const std::string& path : InputsOf(s, list)) {
+    // A link at the output's name is replaced itself, never its target.
+    if (path == out_path ||
+        (there && stat(path.c_str(), &in) == 0 && SameEntry(out, in)))
+      return IsInputText(lang, out_path);
+  }
+  if (there && !S_ISREG(out.st_mode) && !S_ISLNK(out.st_mode)) {
+    Failure why;
+    PosixPlatform::DescribeKind(&why, out_path.c_str(), out.st_mode, lang);
+    return why.text;
+  }
+  // The output is written as NAME.part first.
+  const std::string name = NameOf(out_path);
+  std::string folder = out_path.substr(0, out_path.size() - name.size());
+  long most = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (most <= 0) most = 255;
+  if (name.size() + 5 > static_cast<size_t>(most)) {
+    char text[2 * kPathCap];
+    snprintf(text, sizeof text,
+             Say(lang,
+                 "%s: the name is %zu bytes long; with \".part\" while it "
+                 "is written it must fit in %ld",
+                 "%s: 名前が %zu バイトあります. 書き込み中の \".part\" "
+                 "を含めて %ld バイトまでです"),
+             out_path.c_str(), name.size(), most);
+    return text;
+  }
+  return std::string();
+}
+
+std::string StandardOutputProblem(Lang lang, const SetSurvey& s,
+                                  const std::string& list) {
+  struct stat out, in;
+  if (fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode))
+    return std::string();
+  for (const std::string& path : InputsOf(s, list))
+    if (stat(path.c_str(), &in) == 0 && SameEntry(out, in))
+      return IsInputText(lang, Say(lang, "standard output (", "標準出力 (") +
+                                   path + ")");
+  return std::string();
+}
+
 std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s) {
   std::vector<std::string> lines;
   for (const SurveyPiece& piece : s.pieces) {
@@ -317,45 +390,52 @@ int ShowInfo(CliPlatform& p, const char* file) {
   }
 
   if (s.set.self_joining) {
-    printf(Say(lang, "%s: self-joining piece set (stub program of %s %s)\n",
+    PrintSafe(Say(lang, "%s: self-joining piece set (stub program of %s %s)\n",
                "%s: 自己結合形式の分割ファイル (スタブ %s %s)\n"),
            piece0_name, Grouped(s.image).c_str(), Bytes(lang, s.image));
   } else {
-    printf(Say(lang, "%s: piece set\n", "%s: 分割ファイル\n"), piece0_name);
+    PrintSafe(Say(lang, "%s: piece set\n", "%s: 分割ファイル\n"), piece0_name);
   }
   if (!s.output.empty())
-    printf(Say(lang, "  source file: %s\n", "  元のファイル: %s\n"),
+    PrintSafe(Say(lang, "  source file: %s\n", "  元のファイル: %s\n"),
            s.output.c_str());
-  printf(Say(lang, "  source size: %s %s\n", "  元のサイズ: %s %s\n"),
+  PrintSafe(Say(lang, "  source size: %s %s\n", "  元のサイズ: %s %s\n"),
          Grouped(s.header.source_size).c_str(),
          Bytes(lang, s.header.source_size));
   if (s.header.header_size != kHeaderSize) {
-    printf(Say(lang, "  header size: %u (not %u)\n",
+    PrintSafe(Say(lang, "  header size: %u (not %u)\n",
                "  ヘッダサイズ: %u (%u ではありません)\n"),
            s.header.header_size, kHeaderSize);
   }
-  if (!s.HeaderSound()) printf("  %s\n", s.problem.c_str());
   // Whether a checksum list travels with the set (it is not read here).
   std::string list = ListPathFor(s.set.piece0);
   struct stat st;
-  if (lstat(list.c_str(), &st) == 0)
-    printf(Say(lang, "  checksum list: %s (check it with: parvex verify)\n",
+  const bool have_list = lstat(list.c_str(), &st) == 0;
+  // What the join would find wrong with its output, beside the pieces.
+  std::string output_problem =
+      s.HeaderSound() ? OutputProblem(lang, s, s.set.folder + s.output,
+                                      have_list ? list : std::string())
+                      : std::string();
+  if (!s.HeaderSound()) PrintSafe("  %s\n", s.problem.c_str());
+  if (!output_problem.empty()) PrintSafe("  %s\n", output_problem.c_str());
+  if (have_list)
+    PrintSafe(Say(lang, "  checksum list: %s (check it with: parvex verify)\n",
                "  チェックサムの一覧: %s (parvex verify で検査できます)\n"),
            NameOf(list));
   else
-    printf("%s", Say(lang, "  checksum list: none\n",
+    PrintSafe("%s", Say(lang, "  checksum list: none\n",
                      "  チェックサムの一覧: ありません\n"));
 
-  printf(Say(lang, "  pieces:\n", "  分割ファイル:\n"));
+  PrintSafe(Say(lang, "  pieces:\n", "  分割ファイル:\n"));
   auto show = [&](const SurveyPiece& piece, bool first) {
     std::string name = Printed(piece.name);
     switch (piece.status) {
       case SurveyPiece::kMissing:
-        printf("    %-20s %s\n", name.c_str(),
+        PrintSafe("    %-20s %s\n", name.c_str(),
                Say(lang, "missing", "見つかりません"));
         return;
       case SurveyPiece::kUnusable:
-        printf("    %s\n", Printed(piece.why).c_str());
+        PrintSafe("    %s\n", Printed(piece.why).c_str());
         return;
       default:
         break;
@@ -380,39 +460,43 @@ int ShowInfo(CliPlatform& p, const char* file) {
       if (piece.expected != 0)
         note += Grouped(piece.expected) + " " + Bytes(lang, piece.expected);
     }
-    printf("    %-20s %15s %s%s\n", name.c_str(), Grouped(piece.length).c_str(),
+    PrintSafe("    %-20s %15s %s%s\n", name.c_str(), Grouped(piece.length).c_str(),
            Bytes(lang, piece.length), note.c_str());
   };
   for (size_t k = 0; k < s.pieces.size(); ++k) show(s.pieces[k], k == 0);
   for (const SurveyPiece& piece : s.beyond) show(piece, false);
 
   const uint64_t source = s.header.source_size;
-  if (s.Joinable()) {
-    printf(lang == Lang::kJapanese
+  const bool joinable = s.Joinable() && output_problem.empty();
+  if (!output_problem.empty()) {
+    PrintSafe(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
+           output_problem.c_str());
+  } else if (s.Joinable()) {
+    PrintSafe(lang == Lang::kJapanese
                ? "完全です: %zu 個のファイルに %s バイトすべてがあります.\n"
            : s.pieces.size() == 1 ? "complete: %zu piece holds all %s %s.\n"
                                   : "complete: %zu pieces hold all %s %s.\n",
            s.pieces.size(), Grouped(source).c_str(), Bytes(lang, source));
   } else if (s.data < source) {
-    printf(lang == Lang::kJapanese ? "不完全です: %s / %s %sが足りません.\n"
+    PrintSafe(lang == Lang::kJapanese ? "不完全です: %s / %s %sが足りません.\n"
            : source - s.data == 1     ? "incomplete: %s of %s %s is missing.\n"
                                       : "incomplete: %s of %s %s are missing.\n",
            Grouped(source - s.data).c_str(), Grouped(source).c_str(),
            Bytes(lang, source));
   } else if (s.data > source) {
-    printf(Say(lang,
+    PrintSafe(Say(lang,
                "inconsistent: the pieces hold %s %s more than the source "
                "size.\n",
                "不整合です: 元のサイズより %s %s多くあります.\n"),
            Grouped(s.data - source).c_str(), Bytes(lang, s.data - source));
   } else {
-    printf(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
+    PrintSafe(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
            s.HeaderSound() ? Say(lang, "the pieces do not have the lengths the "
                                        "set needs.",
                                  "分割ファイルの長さが合いません.")
                            : s.problem.c_str());
   }
-  return s.Joinable() ? 0 : 1;
+  return joinable ? 0 : 1;
 }
 
 }  // namespace pvx

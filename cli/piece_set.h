@@ -69,6 +69,19 @@ struct SetSurvey {
 bool SurveySet(CliPlatform& p, const char* file, SetSurvey* out,
                Failure* why);
 
+// Why a join of s cannot write its output at out_path, or empty: it would
+// be one of the files the join reads (a piece, the self-joining program,
+// the checksum list at list), something other than a regular file or a
+// link stands there, or the name with ".part" is longer than a name may be.
+std::string OutputProblem(Lang lang, const SetSurvey& s,
+                          const std::string& out_path,
+                          const std::string& list);
+
+// The same for standard output: "" unless it is one of the files the join
+// reads.
+std::string StandardOutputProblem(Lang lang, const SetSurvey& s,
+                                  const std::string& list);
+
 // The lines that say why the pieces of a surveyed set cannot be joined.
 std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s);
 

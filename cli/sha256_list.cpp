@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <random>
 
 namespace pvx {
 
@@ -79,6 +78,17 @@ std::string DescribeListError(const ListError& e, Lang lang) {
     case K::kNoEntries:
       s += ja ? "チェックサムの行がありません" : "no checksum lines";
       break;
+    case K::kConflict: {
+      // detail: the name, a line feed, the line of its first digest.
+      size_t cut = e.detail.rfind('\n');
+      std::string name = e.detail.substr(0, cut);
+      std::string first = e.detail.substr(cut + 1);
+      s += ja ? name + " に 2 つ目の異なるダイジェストがあります (最初は " +
+                    first + " 行目)"
+              : "a second, different digest for " + name +
+                    " (the first is on line " + first + ")";
+      break;
+    }
   }
   return s;
 }
@@ -113,57 +123,6 @@ std::string FormatList(const std::vector<ListEntry>& entries) {
   std::string text;
   for (const ListEntry& e : entries) text += FormatListLine(e.name, e.digest);
   return text;
-}
-
-static bool WriteAll(int fd, const char* p, size_t n) {
-  while (n) {
-    ssize_t w = write(fd, p, n);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += w;
-    n -= static_cast<size_t>(w);
-  }
-  return true;
-}
-
-bool WriteListFile(const std::string& path, const std::string& text,
-                   int* err) {
-  size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (base.size() > 200) base.resize(200);  // room for the affixes
-  std::random_device rd;
-  std::string tmp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    char suffix[16];
-    snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(rd()));
-    tmp = folder + "." + base + suffix;
-    fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-              0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
-  if (fd < 0) {
-    *err = errno;
-    return false;
-  }
-  bool ok = WriteAll(fd, text.data(), text.size());
-  int saved = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    saved = errno;
-  }
-  if (ok && rename(tmp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    saved = errno;
-  }
-  if (!ok) {
-    unlink(tmp.c_str());
-    *err = saved;
-  }
-  return ok;
 }
 
 // ---- reading ----------------------------------------------------------------
@@ -317,13 +276,32 @@ bool ListReader::Line(std::string_view s) {
   } else {
     entry.name.assign(name);
   }
+  // "./name" names name, as sha256sum -c opens it.
+  while (entry.name.size() > 2 && entry.name.compare(0, 2, "./") == 0)
+    entry.name.erase(0, 2);
+  auto [at, fresh] =
+      list_->index_.try_emplace(entry.name, list_->entries_.size());
+  if (!fresh) {
+    const ListEntry& first = list_->entries_[at->second];
+    if (first.digest != entry.digest)
+      return Fail(K::kConflict, entry.name + "\n" +
+                                    std::to_string(list_->lines_[at->second]));
+    return true;  // the same digest again
+  }
   list_->entries_.push_back(std::move(entry));
+  list_->lines_.push_back(line_no_);
   return true;
+}
+
+void ChecksumList::Clear() {
+  entries_.clear();
+  lines_.clear();
+  index_.clear();
 }
 
 bool ChecksumList::Parse(std::string_view text, const std::string& label,
                          ListError* why) {
-  entries_.clear();
+  Clear();
   if (text.size() > kMaxListBytes) {
     *why = ListError{ListError::Kind::kTooLarge, label, 0, 0, ""};
     return false;
@@ -333,7 +311,7 @@ bool ChecksumList::Parse(std::string_view text, const std::string& label,
 }
 
 bool ChecksumList::Load(const std::string& path, ListError* why) {
-  entries_.clear();
+  Clear();
   auto fail = [&](ListError::Kind kind, int err, const char* detail) {
     *why = ListError{kind, path, 0, err, detail};
     return false;
@@ -375,17 +353,8 @@ bool ChecksumList::Load(const std::string& path, ListError* why) {
 }
 
 const ListEntry* ChecksumList::Find(std::string_view name) const {
-  for (const ListEntry& e : entries_)
-    if (e.name == name) return &e;
-  return nullptr;
-}
-
-bool ChecksumList::Conflicting(std::string_view name) const {
-  const ListEntry* first = Find(name);
-  if (!first) return false;
-  for (const ListEntry& e : entries_)
-    if (e.name == name && e.digest != first->digest) return true;
-  return false;
+  auto it = index_.find(std::string(name));
+  return it == index_.end() ? nullptr : &entries_[it->second];
 }
 
 }  // namespace pvx

@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/digest.h"
@@ -42,6 +43,8 @@ struct ListError {
     kUnknownTag,    // a tagged line of another algorithm; detail = tag
     kBadEscape,     // a backslash-escaped name with an unknown escape
     kNoEntries,     // no checksum line at all (an empty file, say)
+    kConflict,      // a name with two different digests; detail: name,
+                    // a line feed, the line of the first one
   };
   Kind kind = Kind::kBadFormat;
   std::string file;   // the list's path (or the label given to ParseList)
@@ -59,12 +62,6 @@ std::string FormatListLine(std::string_view name, const Sha256& digest);
 // All entries' lines, in order.
 std::string FormatList(const std::vector<ListEntry>& entries);
 
-// Writes text to path through a new file in path's folder (created with
-// O_CREAT|O_EXCL|O_NOFOLLOW under a temporary name) renamed onto path, so
-// that a file or link at path is replaced whole and never written through.
-// False + *err (an errno value) on failure; the temporary file is removed.
-bool WriteListFile(const std::string& path, const std::string& text, int* err);
-
 // A parsed list: entries in file order. Accepts "hex  name", "hex *name",
 // "SHA256 (name) = hex", the backslash-escaped forms of each, CRLF line
 // ends, upper-case hex, leading blanks; skips empty lines and '#' comments.
@@ -75,15 +72,19 @@ class ChecksumList {
   // Reads and parses the regular file at path in bounded memory.
   bool Load(const std::string& path, ListError* why);
 
+  // One entry per name, in the order of their first lines: a name listed
+  // again with the same digest is taken once, with another digest it is a
+  // kConflict. "./name" is read as name.
   const std::vector<ListEntry>& entries() const { return entries_; }
-  // The first entry named exactly name, or null.
+  // The entry named exactly name, or null.
   const ListEntry* Find(std::string_view name) const;
-  // True when name has lines with different digests (Find gives the first).
-  bool Conflicting(std::string_view name) const;
 
  private:
   friend class ListReader;
+  void Clear();
   std::vector<ListEntry> entries_;
+  std::vector<uint64_t> lines_;  // the line each entry stands on
+  std::unordered_map<std::string, size_t> index_;  // name -> entries_ index
 };
 
 }  // namespace pvx

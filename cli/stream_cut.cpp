@@ -21,9 +21,7 @@ namespace {
 bool NamePiece(std::string* out, const std::string& base, int k,
                bool self_join) {
   char name[kPathCap];
-  bool ok = k == 0 && self_join
-                ? Format(name, sizeof name, "%s.exe", base.c_str())
-                : PieceName(name, sizeof name, base.c_str(), k);
+  bool ok = CutPieceName(name, sizeof name, base.c_str(), k, self_join);
   *out = name;
   return ok;
 }
@@ -101,14 +99,9 @@ bool StreamCut::OpenPiece(int k) {
   }
   const std::string path = folder_ + name;
   current_ = name;
-  bool replace = false;
-  if (p_.Exists(path.c_str())) {
-    if (!AskReplace(p_, path.c_str(), kMsgOverwrite, name.c_str())) {
-      *io_->text = 0;
-      return false;
-    }
-    replace = true;
-  }
+  // Taken names were agreed to before the first piece; one that appeared
+  // since is asked about when the piece takes its name.
+  const bool replace = p_.Exists(path.c_str());
   FileHandle f = p_.OpenWrite(path.c_str(), nullptr, replace, io_);
   if (!f) return false;
   (k == 0 ? scope_.output : scope_.piece) = f;
@@ -177,7 +170,6 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     Tell(p_, kMsgPathTooLong, name.c_str());
     return kFailed;
   }
-  base_ = parts.base;
   const uint8_t* stub = nullptr;
   uint32_t stub_length = 0;
   if (self_join) {
@@ -188,18 +180,30 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
       Tell(p_, kMsgFailFindResource);
       return kFailed;
     }
-    char joined[kPathCap];
-    if (!SelfJoinBase(joined, sizeof joined, base_.c_str())) {
-      Tell(p_, kMsgPathTooLong, base_.c_str());
-      return kFailed;
-    }
-    base_ = joined;
   }
   const uint64_t head = uint64_t{stub_length} + kHeaderSize;
   if (piece_size < head) {
     Tell(p_, kMsgPieceSizeTooSmall, piece_size, static_cast<uint32_t>(head));
     return kFailed;
   }
+  // Every name the set may take is decided before anything is made: how
+  // many pieces the stream fills is known only at its end.
+  char base[kPathCap];
+  if (self_join ? !SelfJoinBase(base, sizeof base, parts.base)
+                : !StrCopy(base, sizeof base, parts.base)) {
+    Tell(p_, kMsgPathTooLong, parts.base);
+    return kFailed;
+  }
+  Failure why;
+  FileHandle input = p_.OpenStandardInput(&why);
+  const bool decided =
+      DecideCutNames(p_, folder_.c_str(), base, sizeof base, 0, kMaxPieces,
+                     self_join, self_join &&
+                         StrCompareNoCase(parts.ext, ".exe") == 0,
+                     input);
+  p_.Close(input);
+  if (!decided) return kFailed;
+  base_ = base;
   if (!folder_.empty()) CreateFolderChain(p_, folder_.c_str());
   if (!scope_.ShowProgress()) return kFailed;
 
@@ -244,7 +248,7 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
         }
         if (!OpenPiece(k)) {
           TellWritten();
-          return *io_->text ? kIoFailure : kFailed;
+          return kIoFailure;
         }
         FileHandle f = k == 0 ? scope_.output : scope_.piece;
         if (!p_.Reserve(f, piece_size, io_)) {

@@ -118,6 +118,10 @@ class Platform {
   // The header's code page 932 bytes to a local (UTF-8) name. False when the
   // bytes are not valid code page 932 or the result does not fit.
   PVX_OP bool FromHeaderName(const char* raw, char* out, size_t cap) PVX_PURE;
+  // What a cut of this program writes beside a set besides its pieces, each
+  // named after the set's stem: the suffixes one after another, each ending
+  // in a NUL, the last one empty ("" when it writes nothing more).
+  PVX_OP const char* Companions() PVX_PURE;
   // The stub program that heads a self-joining piece 0. False when this
   // program carries none.
   PVX_OP bool StubImage(const uint8_t** image, uint32_t* length) PVX_PURE;

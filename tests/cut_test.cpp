@@ -148,16 +148,38 @@ TEST_F(Cut, RenamesOnCollisionWhenCuttingAProgram) {
   EXPECT_TRUE(Exists(dir / "__sSetup.c01"));
 }
 
-TEST_F(Cut, RenameInTheMiddleHoldsForTheLaterPieces) {
+TEST_F(Cut, ATakenNameAnywhereInTheSetRenamesTheWholeSetBeforePieceZero) {
+  // A stale piece of an earlier set: the set moves to another stem before
+  // anything is written, so that it never mixes with the stale pieces (a
+  // join of _sSetup.exe would take _sSetup.c02 for its own).
   p.has_stub = true;
   p.stub = test::FakeStub();
   WriteFile(dir / "setup.exe", Pattern(15000));
   WriteFile(dir / "_sSetup.c02", {9});
   ASSERT_EQ(Run(dir / "setup.exe", 4000, true), kDone);
-  for (const char* name :
-       {"_sSetup.exe", "_sSetup.c01", "__sSetup.c02", "__sSetup.c03"})
-    EXPECT_TRUE(Exists(dir / name)) << name;
+  EXPECT_EQ(p.Questions(),
+            std::vector<std::string>{"_sSetup.c02 はすでに存在しています.\n"
+                                     "__sSetup.c02 に名前を変更して続行しますか?"});
+  EXPECT_EQ(List(dir.path()),
+            (std::vector<std::string>{"__sSetup.c01", "__sSetup.c02",
+                                      "__sSetup.c03", "__sSetup.c04",
+                                      "__sSetup.exe",
+                                      "_sSetup.c02", "setup.exe"}));
   EXPECT_EQ(ReadFile(dir / "_sSetup.c02"), Bytes{9});
+  // The question comes before the progress window and the first piece.
+  EXPECT_EQ(p.log[0].rfind("confirm:", 0), 0u) << p.log[0];
+}
+
+TEST_F(Cut, EveryOverwriteQuestionComesBeforeThePieces) {
+  WriteFile(dir / "report.txt", Pattern(5000));
+  WriteFile(dir / "report.c02", {7});
+  p.answers = {false};
+  EXPECT_EQ(Run(dir / "report.txt", 2000), kFailed);
+  EXPECT_EQ(p.Questions(), std::vector<std::string>{
+                               "report.c02 はすでに存在します.\n上書きしますか?"});
+  EXPECT_EQ(List(dir.path()),
+            (std::vector<std::string>{"report.c02", "report.txt"}))
+      << "Cancel at the last piece's question leaves no piece behind";
 }
 
 TEST_F(Cut, OverwriteQuestionOkReplacesAndCancelStops) {
@@ -260,7 +282,7 @@ TEST_F(Cut, NeverEmptiesItsOwnSource) {
   Bytes src = Pattern(5000);
   WriteFile(dir / "report.c00", src);
   EXPECT_EQ(Run(dir / "report.c00", 2000), kFailed);
-  EXPECT_EQ(p.Questions().size(), 1u) << "asked to overwrite first";
+  EXPECT_EQ(p.Questions().size(), 0u) << "refused whatever the answer";
   ASSERT_EQ(p.Notices().size(), 1u);
   EXPECT_NE(p.Notices()[0].find(dir / "report.c00"), std::string::npos);
   EXPECT_EQ(ReadFile(dir / "report.c00"), src);

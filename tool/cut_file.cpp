@@ -5,18 +5,6 @@
 
 namespace pvx {
 
-namespace {
-
-// Names piece k from base: piece 0 of a self-joining set is "<base>.exe",
-// every other piece "<base>.cNN".
-bool NamePiece(char* out, size_t cap, const char* base, int k,
-               bool self_join) {
-  if (k == 0 && self_join) return Format(out, cap, "%s.exe", base);
-  return PieceName(out, cap, base, k);
-}
-
-}  // namespace
-
 int CutFile(Platform& p, uint32_t piece_size, const char* source,
             const char* destination, bool self_join, bool pause, Failure* io) {
   PathParts parts;
@@ -84,6 +72,24 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
   }
 
   const char* folder = destination[0] ? destination : parts.folder;
+  // How many pieces the set has (one more than a set may hold stands for
+  // all the rest: the cut stops there).
+  uint64_t planned = (uint64_t{size} + head + piece_size - 1) / piece_size;
+  const int count = planned > kMaxPieces ? kMaxPieces + 1
+                                         : static_cast<int>(planned);
+  const bool rename = self_join && StrCompareNoCase(parts.ext, ".exe") == 0;
+  char base[kPathCap];
+  if (self_join ? !SelfJoinBase(base, sizeof base, parts.base)
+                : !StrCopy(base, sizeof base, parts.base)) {
+    Tell(p, kMsgPathTooLong, parts.base);
+    return kFailed;
+  }
+  // Every name of the set is decided before anything is made. With a
+  // pause per disk only the first disk is there to look at: its names are
+  // decided after it is asked for, each later piece's when its disk is in.
+  if (!pause && !DecideCutNames(p, folder, base, sizeof base, 0, count,
+                                self_join, rename, scope.input))
+    return kFailed;
   if (folder[0]) CreateFolderChain(p, folder);
 
   Counts c = {size, 0, size};
@@ -93,8 +99,6 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
   p.ProgressCaption(text);
   p.ProgressLabel(parts.name);
 
-  char base[kPathCap];
-  StrCopy(base, sizeof base, parts.base);
   char name[kPathCap];
   char path[kPathCap];
   int k = 0;
@@ -102,36 +106,21 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
     if (pause) {
       Format(text, sizeof text, Text(p.Language(), kMsgInsertDisk), k + 1);
       if (!p.AwaitDisk(text)) return kFailed;
-    }
-    if (k == 0 && self_join) {
-      char joined[kPathCap];
-      if (!SelfJoinBase(joined, sizeof joined, base)) {
-        Tell(p, kMsgPathTooLong, base);
+      if (k == 0 && !DecideCutNames(p, folder, base, sizeof base, 0, 1,
+                                    self_join, rename, scope.input))
         return kFailed;
-      }
-      StrCopy(base, sizeof base, joined);
     }
-    if (!NamePiece(name, sizeof name, base, k, self_join) ||
+    if (!CutPieceName(name, sizeof name, base, k, self_join) ||
         !JoinPath(p, path, sizeof path, folder, name))
       return kFailed;
-    bool replace = false;
-    while (p.Exists(path)) {
-      if (self_join && StrCompareNoCase(parts.ext, ".exe") == 0) {
-        if (!Ask(p, kMsgRenameQuestion, name, name)) return kFailed;
-        char renamed[kPathCap] = "_";
-        if (!StrAppend(renamed, sizeof renamed, base) ||
-            !StrCopy(base, sizeof base, renamed) ||
-            !NamePiece(name, sizeof name, base, k, self_join) ||
-            !JoinPath(p, path, sizeof path, folder, name)) {
-          Tell(p, kMsgPathTooLong, base);
-          return kFailed;
-        }
-        continue;
-      }
-      if (!AskReplace(p, path, kMsgOverwrite, name)) return kFailed;
-      replace = true;
-      break;
-    }
+    // Taken names were agreed to above, except those of a later disk, whose
+    // question comes now (the stem stays: the set keeps one name). One that
+    // appeared since is the platform's to ask about when the piece takes
+    // its name.
+    const bool replace = p.Exists(path);
+    if (replace && pause && k > 0 && !p.IsFileAt(scope.input, path) &&
+        !AskReplace(p, path, kMsgOverwrite, name))
+      return kFailed;
 
     // Without deny-write sharing the source could be named as a piece; it
     // must never be emptied. Decided before the piece is opened, and again

@@ -38,24 +38,6 @@ void Describe(Failure* why, const char* path, int err) {
   if (why) Format(why->text, sizeof why->text, "%s: %s", path, strerror(err));
 }
 
-// What an entry that is not a regular file is, for the message that
-// refuses it.
-void DescribeKind(Failure* why, const char* path, mode_t mode, Lang lang) {
-  if (S_ISDIR(mode)) return Describe(why, path, EISDIR);
-  const bool ja = lang == Lang::kJapanese;
-  const char* kind =
-      S_ISFIFO(mode)   ? (ja ? "FIFO です (通常のファイルではありません)"
-                             : "is a FIFO, not a regular file")
-      : S_ISCHR(mode) || S_ISBLK(mode)
-          ? (ja ? "デバイスです (通常のファイルではありません)"
-                : "is a device, not a regular file")
-      : S_ISSOCK(mode) ? (ja ? "ソケットです (通常のファイルではありません)"
-                             : "is a socket, not a regular file")
-                       : (ja ? "通常のファイルではありません"
-                             : "is not a regular file");
-  if (why) Format(why->text, sizeof why->text, "%s: %s", path, kind);
-}
-
 bool Usable(mode_t mode) { return S_ISREG(mode) || S_ISLNK(mode); }
 
 // Gives back what Reserve set aside past the end of the file. A file
@@ -143,6 +125,25 @@ class Recoder {
 };
 
 }  // namespace
+
+// What an entry that is not a regular file is, for the message that
+// refuses it.
+void PosixPlatform::DescribeKind(Failure* why, const char* path, unsigned mode,
+                                 Lang lang) {
+  if (S_ISDIR(mode)) return Describe(why, path, EISDIR);
+  const bool ja = lang == Lang::kJapanese;
+  const char* kind =
+      S_ISFIFO(mode)   ? (ja ? "FIFO です (通常のファイルではありません)"
+                             : "is a FIFO, not a regular file")
+      : S_ISCHR(mode) || S_ISBLK(mode)
+          ? (ja ? "デバイスです (通常のファイルではありません)"
+                : "is a device, not a regular file")
+      : S_ISSOCK(mode) ? (ja ? "ソケットです (通常のファイルではありません)"
+                             : "is a socket, not a regular file")
+                       : (ja ? "通常のファイルではありません"
+                             : "is not a regular file");
+  if (why) Format(why->text, sizeof why->text, "%s: %s", path, kind);
+}
 
 const char* PosixPlatform::PathOf(FileHandle f) {
   return f ? Tag(f)->path.c_str() : "";
@@ -423,6 +424,16 @@ FileHandle PosixPlatform::OpenStandardOutput(Failure* why) {
   t->writing = true;
   t->stream = true;
   return Handle(t);
+}
+
+FileHandle PosixPlatform::OpenStandardInput(Failure* why) {
+  int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (fd < 0) {
+    Describe(why, Language() == Lang::kJapanese ? "標準入力" : "standard input",
+             errno);
+    return nullptr;
+  }
+  return Handle(new FileTag(fd, "-"));
 }
 
 std::vector<std::string> PosixPlatform::TakeKept() {

@@ -53,6 +53,12 @@ class PosixPlatform : public Platform {
   bool ToHeaderStandIn(const char* name, char* out, size_t cap) override;
   // The stub program built into this binary, if any (see SetStubImage).
   bool StubImage(const uint8_t** image, uint32_t* length) override;
+  const char* Companions() override { return companions_.c_str(); }
+  // suffixes: as Companions gives them, without the closing empty one.
+  void SetCompanions(const std::string& suffixes) {
+    companions_ = suffixes;
+    companions_.push_back('\0');
+  }
 
   // Adds to the question that the entry is a symbolic link, and where it
   // points, then asks it with Confirm.
@@ -81,6 +87,15 @@ class PosixPlatform : public Platform {
   // + *why when it cannot be duplicated.
   FileHandle OpenStandardOutput(Failure* why);
 
+  // Standard input as a handle to compare with files (SameFile, IsFileAt);
+  // null when it is closed.
+  FileHandle OpenStandardInput(Failure* why);
+
+  // "<path>: is a FIFO, not a regular file" and the like, for an entry of
+  // that mode that is not a regular file.
+  static void DescribeKind(Failure* why, const char* path, unsigned mode,
+                           Lang lang);
+
   // The path a handle was opened with, for messages.
   static const char* PathOf(FileHandle f);
 
@@ -90,6 +105,7 @@ class PosixPlatform : public Platform {
   uint32_t chunk_ = 1u << 20;
   std::vector<uint8_t> buffer_;  // BufferFor's, page-aligned within
   std::vector<std::string> kept_;
+  std::string companions_;
 };
 
 }  // namespace pvx

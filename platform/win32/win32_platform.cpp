@@ -299,6 +299,8 @@ bool Platform::FromHeaderName(const char* raw, char* out, size_t cap) {
   return Recode(932, CP_UTF8, raw, out, cap);
 }
 
+const char* Platform::Companions() { return ""; }
+
 bool Platform::StubImage(const uint8_t** image, uint32_t* length) {
   Win32Platform& self = Win32Platform::Self(this);
   if (!self.stub_) return false;

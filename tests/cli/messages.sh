@@ -32,7 +32,7 @@ run cut -s 1M data.bin;          expect_rc 1; every_line_prefixed
 expect_text err.txt "parvex: There is no need to cut it."
 run cut -s 2K data.bin;          expect_rc 0
 run cut -s 2K data.bin;          expect_rc 1; every_line_prefixed
-expect_text err.txt "parvex: data.sha256 already exists."
+expect_text err.txt "parvex: data.c00 already exists."
 run cut --no-checksum -s 2K data.bin; expect_rc 1; every_line_prefixed
 expect_text err.txt "parvex: data.c00 already exists."
 run cut -s 1X data.bin;          expect_rc 2; every_line_prefixed
