@@ -12,6 +12,7 @@
 #include "format/messages.h"
 #include "format/piece_format.h"
 #include "format/text.h"
+#include "tool/cut_names.h"
 #include "progress/percent.h"
 
 namespace pvx {

@@ -10,6 +10,7 @@ set(PVX_CORE_SOURCES
   ${PVX_ROOT}/platform/platform.cpp
   ${PVX_ROOT}/progress/percent.cpp
   ${PVX_ROOT}/tool/cut_file.cpp
+  ${PVX_ROOT}/tool/cut_names.cpp
   ${PVX_ROOT}/tool/join_file.cpp
   ${PVX_ROOT}/stub/self_join.cpp
 )

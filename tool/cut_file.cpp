@@ -2,6 +2,7 @@
 #include "format/engine_util.h"
 #include "format/engines.h"
 #include "format/text.h"
+#include "tool/cut_names.h"
 
 namespace pvx {
 

@@ -1,0 +1,86 @@
+#include "tool/cut_names.h"
+
+#include "format/engine_util.h"
+#include "format/messages.h"
+#include "format/piece_format.h"
+#include "format/text.h"
+
+namespace pvx {
+
+bool CutPieceName(char* out, size_t cap, const char* base, int k,
+                  bool self_join) {
+  if (k == 0 && self_join) return Format(out, cap, "%s.exe", base);
+  return PieceName(out, cap, base, k);
+}
+
+namespace {
+
+// The i-th name of the set with stem base (pieces first .. count - 1, then
+// the companions) into name and path; false past the last one or when a
+// name does not fit (*too_long set).
+bool SetName(Platform& p, const char* folder, const char* base, int first,
+             int count, bool self_join, int i, char* name, char* path,
+             bool* too_long) {
+  bool ok;
+  if (first + i < count) {
+    ok = CutPieceName(name, kNameCap, base, first + i, self_join);
+  } else {
+    const char* suffix = p.Companions();
+    for (int c = count - first; c < i && *suffix; ++c)
+      suffix += StrLen(suffix) + 1;
+    if (!*suffix) return false;
+    ok = StrCopy(name, kNameCap, base) && StrAppend(name, kNameCap, suffix);
+  }
+  *too_long = !ok || !StrCopy(path, kPathCap, folder) ||
+              !StrAppend(path, kPathCap, name);
+  return !*too_long;
+}
+
+}  // namespace
+
+bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
+                    int first, int count, bool self_join, bool rename,
+                    FileHandle source) {
+  char name[kNameCap];
+  char path[kPathCap];
+  bool too_long = false;
+  // A taken name in the set of a program: the whole set moves to another
+  // stem, so that its pieces never mix with those already there.
+  for (int i = 0; rename;) {
+    if (!SetName(p, folder, base, first, count, self_join, i, name, path,
+                 &too_long))
+      break;
+    if (!p.Exists(path)) {
+      ++i;
+      continue;
+    }
+    if (!Ask(p, kMsgRenameQuestion, name, name)) return false;
+    char renamed[kPathCap] = "_";
+    if (!StrAppend(renamed, sizeof renamed, base) ||
+        !StrCopy(base, cap, renamed)) {
+      Tell(p, kMsgPathTooLong, base);
+      return false;
+    }
+    i = 0;
+  }
+  // Every other taken name is replaced only with the user's consent, and
+  // never when it is the source.
+  for (int i = 0; !too_long; ++i) {
+    if (!SetName(p, folder, base, first, count, self_join, i, name, path,
+                 &too_long))
+      break;
+    if (!p.Exists(path)) continue;
+    if (p.IsFileAt(source, path)) {
+      Tell(p, kMsgIsInput, path);
+      return false;
+    }
+    if (!AskReplace(p, path, kMsgOverwrite, name)) return false;
+  }
+  if (too_long) {
+    Tell(p, kMsgPathTooLong, base);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace pvx

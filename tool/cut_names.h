@@ -1,0 +1,28 @@
+// The names of the set a cut writes. Only the cut engines use them, so they
+// stand outside format/: the self-joining stub is built without them and
+// without the texts they show.
+#pragma once
+
+#include <stddef.h>
+
+#include "platform/platform.h"
+
+namespace pvx {
+
+// Decides the names of the set a cut writes before its first byte. base
+// holds the source's base and receives the stem of the pieces: "_s" in
+// front for a self-joining set, then, for a self-joining cut of a program
+// (rename), one "_" more for every question the user answers OK while a
+// name of the set is taken. Otherwise every taken name is asked about
+// (replace it?). The names are pieces first .. count - 1 in folder and the
+// platform's companions; a name at which source stands is refused whatever
+// the answers. False: refused or cancelled, and told.
+bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
+                    int first, int count, bool self_join, bool rename,
+                    FileHandle source);
+
+// "<base>.exe" for piece 0 of a self-joining set, "<base>.cNN" otherwise.
+bool CutPieceName(char* out, size_t cap, const char* base, int k,
+                  bool self_join);
+
+}  // namespace pvx
