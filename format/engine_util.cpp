@@ -78,10 +78,16 @@ CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
 
 bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,
                   const char* piece, char* out, size_t cap) {
-  char local[kNameCap];
-  if (!p.FromHeaderName(h.file_name, local, sizeof local)) {
-    Tell(p, kMsgBadHeaderName, piece);
-    return false;
+  // The record's exact name (UTF-8) when it carries one, else FileName in
+  // the platform's form.
+  char converted[kNameCap];
+  const char* local = h.exact_name;
+  if (!*local) {
+    local = converted;
+    if (!p.FromHeaderName(h.file_name, converted, sizeof converted)) {
+      Tell(p, kMsgBadHeaderName, piece);
+      return false;
+    }
   }
   out[0] = 0;
   if (!h.name_is_whole) StrCopy(out, cap, prefix);

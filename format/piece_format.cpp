@@ -39,6 +39,9 @@ constexpr uint32_t kRecordSize = 5;
 constexpr uint32_t kRecordNameLength = 13;
 constexpr uint32_t kRecordName = 14;
 const char kRecordHead[5] = {'P', 'V', 'X', 'E', 1};  // tag, version 1
+// The tag "PVXE" read as a little-endian word, and the version.
+constexpr uint32_t kRecordTag = 0x45585650;
+constexpr uint8_t kRecordVersion = 1;
 // CRC-32 of any bytes followed by their own CRC-32 (little-endian).
 constexpr uint32_t kCrcResidue = 0x2144DF1C;
 
@@ -92,39 +95,41 @@ bool ParsePieceHeader(const uint8_t bytes[kHeaderSize], PieceHeader* out) {
   if (!MemEqual(bytes, kMagic, 7) || (last != ' ' && last != '+'))
     return false;
   const bool large = last == '+';
+  const uint32_t low = Get32(bytes + 16);
   out->header_size = Get16(bytes + 8);
   out->name_is_whole = bytes[11];
-  out->source_size = Get32(bytes + 16);
+  out->source_size = low;
+  out->size = low;
+  out->form = HeaderForm::kClassic;
+  out->exact_name[0] = 0;
   MemCopy(out->file_name, bytes + 20, kHeaderNameCap);
   out->file_name[kHeaderNameCap - 1] = 0;  // a name without its NUL ends here
-  out->form = HeaderForm::kClassic;
-  out->size = out->source_size;
   // The record starts right after FileName's NUL (a name that fills the
-  // field leaves no room for one). Every check must pass: the original
-  // writer leaves arbitrary bytes here. The name goes to exact_name before
-  // the checks, and stays only when they pass.
-  const uint8_t* r = bytes + 21 + StrLen(out->file_name);
-  const uint32_t room = static_cast<uint32_t>(bytes + kHeaderSize - r);
-  const uint32_t n = room >= kRecordFixed ? r[kRecordNameLength] : 0;
-  if (room >= kRecordFixed + n) {
-    MemCopy(out->exact_name, r + kRecordName, n);
-    out->exact_name[n] = 0;
-    const uint32_t high = Get32(r + kRecordSize + 4);
-    // The CRC over the record with its own CRC appended leaves CRC-32's
-    // fixed residue. Under "@PARVEX " the record's size must be the
-    // SourceSize an older reader copies; under "@PARVEX+" agree with it in
-    // the low 32 bits. A name with a NUL in it is no name.
-    if (MemEqual(r, kRecordHead, kRecordSize) &&
-        Crc32(r, kRecordFixed + n) == kCrcResidue &&
-        Get32(r + kRecordSize) == out->source_size && (large || high == 0) &&
-        StrLen(out->exact_name) == n) {
-      out->form = static_cast<HeaderForm>(1 + large);
-      out->size = out->source_size | (static_cast<uint64_t>(high) << 32);
-      return true;
-    }
+  // field leaves no room for one), at offset at. Every check must pass: the
+  // original writer leaves arbitrary bytes here. The tag and version are
+  // one 32-bit word and a byte; the CRC over the record with its own CRC
+  // appended leaves CRC-32's fixed residue. Under "@PARVEX " the record's
+  // size must be the SourceSize an older reader copies; under "@PARVEX+"
+  // agree with it in the low 32 bits. A name with a NUL in it is no name.
+  const uint32_t at = 21 + static_cast<uint32_t>(StrLen(out->file_name));
+  if (at + kRecordFixed > kHeaderSize) return !large;
+  const uint8_t* r = bytes + at;
+  const uint32_t n = r[kRecordNameLength];
+  const uint32_t high = Get32(r + kRecordSize + 4);
+  if (at + kRecordFixed + n > kHeaderSize || Get32(r) != kRecordTag ||
+      r[4] != kRecordVersion || Get32(r + kRecordSize) != low ||
+      (high != 0 && !large) || Crc32(r, kRecordFixed + n) != kCrcResidue)
+    return !large;
+  char* name = out->exact_name;
+  MemCopy(name, r + kRecordName, n);
+  name[n] = 0;
+  if (StrLen(name) != n) {
+    name[0] = 0;
+    return !large;
   }
-  out->exact_name[0] = 0;
-  return !large;
+  out->form = static_cast<HeaderForm>(1 + large);
+  out->size = low | (static_cast<uint64_t>(high) << 32);
+  return true;
 }
 
 bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,

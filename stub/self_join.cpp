@@ -72,7 +72,7 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       HeaderRead read = HeaderRead::kNotPieceSet;
       if (stub_image_size < length) {
         if (!p.Seek(scope.input, stub_image_size, io)) return kIoFailure;
-        read = ReadPieceHeader(p, scope.input, &h, io);
+        read = ReadPieceHeader(p, scope.input, &h, io, true);
       }
       if (read == HeaderRead::kIoError) return kIoFailure;
       if (read == HeaderRead::kNotPieceSet ||
@@ -86,9 +86,9 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
           !p.Seek(scope.input, uint64_t{stub_image_size} + h.header_size, io))
         return kIoFailure;
       piece_left -= stub_image_size + h.header_size;
-      c.remaining = h.source_size;
+      c.remaining = static_cast<int64_t>(h.size);
       c.done = uint64_t{stub_image_size} + h.header_size;
-      c.total = c.done + h.source_size;
+      c.total = c.done + h.size;
 
       char out_path[kPathCap];
       if (!JoinPath(p, out_path, sizeof out_path, out_folder, out_name))
@@ -99,7 +99,7 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       scope.output = OpenOutput(p, out_path, replace, scope.input, own.folder,
                                 own.base, 1);
       if (!scope.output) return kFailed;
-      if (!p.Reserve(scope.output, h.source_size, io)) return kIoFailure;
+      if (!p.Reserve(scope.output, h.size, io)) return kIoFailure;
       Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), out_name,
              static_cast<int>(c.total >> 10));
       p.ProgressCaption(text);

@@ -4,7 +4,7 @@ namespace pvx {
 
 // Bit by bit: a few instructions instead of zlib's table, for the stub's
 // sake. It only ever runs over a header's record (at most 263 bytes).
-uint32_t Crc32(const uint8_t* data, size_t n) {
+__attribute__((noinline)) uint32_t Crc32(const uint8_t* data, size_t n) {
   uint32_t crc = 0xFFFFFFFFu;
   while (n--) {
     crc ^= *data++;
