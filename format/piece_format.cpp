@@ -121,12 +121,13 @@ bool ParsePieceHeader(const uint8_t bytes[kHeaderSize], PieceHeader* out) {
       (high != 0 && !large) || Crc32(r, kRecordFixed + n) != kCrcResidue)
     return !large;
   char* name = out->exact_name;
-  MemCopy(name, r + kRecordName, n);
-  name[n] = 0;
-  if (StrLen(name) != n) {
-    name[0] = 0;
-    return !large;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (!(name[i] = static_cast<char>(r[kRecordName + i]))) {
+      name[0] = 0;
+      return !large;
+    }
   }
+  name[n] = 0;
   out->form = static_cast<HeaderForm>(1 + large);
   out->size = low | (static_cast<uint64_t>(high) << 32);
   return true;

@@ -23,7 +23,7 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
     Tell(p, kMsgPathTooLong, destination);
     return kFailed;
   }
-  if (out_folder[0]) CreateFolderChain(p, out_folder);
+  CreateFolderChain(p, out_folder);  // which does nothing with an empty one
 
   EngineScope scope(p);
   if (!scope.ShowProgress()) return kFailed;
@@ -82,8 +82,8 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       }
       if (!OutputNameOf(p, h, own.base, own.name, out_name, sizeof out_name))
         return kFailed;
-      if (h.header_size != kHeaderSize &&
-          !p.Seek(scope.input, uint64_t{stub_image_size} + h.header_size, io))
+      // The data starts HeaderSize bytes (284 or more) after the image.
+      if (!p.Seek(scope.input, uint64_t{stub_image_size} + h.header_size, io))
         return kIoFailure;
       piece_left -= stub_image_size + h.header_size;
       c.remaining = static_cast<int64_t>(h.size);
