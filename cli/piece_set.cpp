@@ -50,7 +50,7 @@ bool CarriesHeader(Platform& p, const char* path) {
   if (f == nullptr) return false;
   PieceHeader header;
   bool ok = p.Seek(f, image, &why) &&
-            ReadPieceHeader(p, f, &header, &why) == HeaderRead::kOk;
+            ReadPieceHeader(p, f, &header, &why, true) == HeaderRead::kOk;
   p.Close(f);
   return ok;
 }
@@ -180,7 +180,7 @@ bool SurveySet(CliPlatform& p, const char* file, SetSurvey* out,
   if (f == nullptr) return false;
   HeaderRead read = HeaderRead::kIoError;
   if (p.Length(f, &first.length, why) && p.Seek(f, out->image, why))
-    read = ReadPieceHeader(p, f, &out->header, why);
+    read = ReadPieceHeader(p, f, &out->header, why, true);
   p.Close(f);
   if (read == HeaderRead::kIoError) return false;
   if (read == HeaderRead::kNotPieceSet || first.length < out->image ||
@@ -188,8 +188,11 @@ bool SurveySet(CliPlatform& p, const char* file, SetSurvey* out,
     out->problem = Message(lang, kMsgNotPieceSet, piece0_name);
     return true;
   }
+  // The record's exact name when it carries one, else FileName.
   char name[kNameCap];
-  if (!p.FromHeaderName(out->header.file_name, name, sizeof name)) {
+  if (out->header.exact_name[0]
+          ? !StrCopy(name, sizeof name, out->header.exact_name)
+          : !p.FromHeaderName(out->header.file_name, name, sizeof name)) {
     out->problem = Message(lang, kMsgBadHeaderName, piece0_name);
   } else {
     std::string output =
@@ -207,7 +210,7 @@ bool SurveySet(CliPlatform& p, const char* file, SetSurvey* out,
   // source size. A missing piece is counted as long as the others, so that
   // the walk goes on and every missing piece is named.
   const uint64_t head = uint64_t{out->image} + out->header.header_size;
-  const uint64_t source = out->header.source_size;
+  const uint64_t source = out->header.size;
   auto path_of = [&](uint64_t k) {
     char piece[kPathCap];
     PieceName(piece, sizeof piece, out->set.stem.c_str(), static_cast<int>(k));
@@ -400,8 +403,20 @@ int ShowInfo(CliPlatform& p, const char* file) {
     PrintSafe(Say(lang, "  source file: %s\n", "  元のファイル: %s\n"),
            s.output.c_str());
   PrintSafe(Say(lang, "  source size: %s %s\n", "  元のサイズ: %s %s\n"),
-         Grouped(s.header.source_size).c_str(),
-         Bytes(lang, s.header.source_size));
+         Grouped(s.header.size).c_str(),
+         Bytes(lang, s.header.size));
+  if (s.header.form != HeaderForm::kClassic) {
+    PrintSafe(Say(lang, "  header: %s\n", "  ヘッダ: %s\n"),
+              s.header.form == HeaderForm::kLarge
+                  ? Say(lang, "large (@PARVEX+, with record)",
+                        "4 GiB 以上 (@PARVEX+, 拡張レコード付き)")
+                  : Say(lang, "with record", "拡張レコード付き"));
+    char stand_in[kNameCap];
+    if (s.header.exact_name[0] &&
+        p.FromHeaderName(s.header.file_name, stand_in, sizeof stand_in))
+      PrintSafe(Say(lang, "  stand-in name: %s\n", "  代替名: %s\n"),
+                Printed(stand_in).c_str());
+  }
   if (s.header.header_size != kHeaderSize) {
     PrintSafe(Say(lang, "  header size: %u (not %u)\n",
                "  ヘッダサイズ: %u (%u ではありません)\n"),
@@ -466,7 +481,7 @@ int ShowInfo(CliPlatform& p, const char* file) {
   for (size_t k = 0; k < s.pieces.size(); ++k) show(s.pieces[k], k == 0);
   for (const SurveyPiece& piece : s.beyond) show(piece, false);
 
-  const uint64_t source = s.header.source_size;
+  const uint64_t source = s.header.size;
   const bool joinable = s.Joinable() && output_problem.empty();
   if (!output_problem.empty()) {
     PrintSafe(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
