@@ -51,6 +51,35 @@ for pair in "café.bin:caf_.bin" "한국어.zip:___.zip" "📦box.bin:_box.bin";
   expect_absent "out$i/$stand_in"
 done
 
+# parvex cut writes the stand-in and the record itself, plain and
+# self-joining.
+random_file big.bin 20000
+i=0
+for name in "café.bin" "한국어.zip" "📦box.bin"; do
+  for how in plain selfjoin; do
+    i=$((i + 1))
+    mkdir "cut$i"
+    cp big.bin "cut$i/$name"
+    if [ "$how" = plain ]; then
+      run cut -s 8K "cut$i/$name"
+      piece0="cut$i/${name%.*}.c00"
+    else
+      [ "$2" = 1 ] || continue
+      run cut -x -s 14K "cut$i/$name"
+      piece0=$(ls "cut$i"/_s*.exe)
+    fi
+    expect_rc 0
+    run info "$piece0"
+    expect_rc 0
+    expect_text out.txt "source file: $name"
+    expect_text out.txt "header: with record"
+    run join -d "back$i" "$piece0"
+    expect_rc 0
+    expect_same big.bin "back$i/$name"
+    [ "$(ls "back$i")" = "$name" ] || fail "back$i holds $(ls "back$i")"
+  done
+done
+
 # A classic header says nothing of a record.
 mkdir plain
 cp source.bin plain/plain.bin
