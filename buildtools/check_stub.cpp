@@ -2,7 +2,8 @@
 // rely on:
 //   - its whole file is its stub image: StubImageSize over the file gives
 //     the file's length (so the header written behind it is found again),
-//     and every section name begins with ".";
+//     and so does SizeOfImage, which the running stub takes as that length;
+//     every section name begins with ".";
 //   - with a section alignment below a page, which is how it is linked,
 //     every section's raw data lies at its address and both alignments
 //     are equal: Windows maps such an image as the file stands;
@@ -36,7 +37,7 @@ const char* const kAllowedDlls[] = {"kernel32.dll", "user32.dll",
 
 enum Problem : unsigned {
   kBadHeaders = 1,    // not a PE32 file we can walk
-  kImageSize = 2,     // StubImageSize differs from the file length
+  kImageSize = 2,     // StubImageSize or SizeOfImage differs from the file length
   kSectionName = 4,   // a section name without a leading "."
   kImports = 8,       // a DLL outside the allowed list
   kTooLarge = 16,     // longer than the limit
@@ -60,6 +61,7 @@ struct Section {
 
 struct Image {
   uint32_t section_alignment = 0, file_alignment = 0, header_size = 0;
+  uint32_t image_size = 0;  // SizeOfImage
   std::vector<Section> sections;
   uint32_t import_rva = 0;
   std::vector<std::string> dlls;
@@ -93,6 +95,7 @@ bool Parse(const std::vector<uint8_t>& f, Image* image, std::string* why) {
   image->section_alignment = U32(f, optional + 32);
   image->file_alignment = U32(f, optional + 36);
   image->header_size = U32(f, optional + 60);
+  image->image_size = U32(f, optional + 56);
   image->import_rva = U32(f, optional + 96 + 8);
   uint32_t table = optional + optional_size;
   for (uint32_t i = 0; i < count; ++i) {
@@ -146,9 +149,10 @@ unsigned Check(const std::vector<uint8_t>& f, uint32_t max_size,
   unsigned problems = 0;
   uint32_t length = static_cast<uint32_t>(f.size());
   uint32_t walked = pvx::StubImageSize(f.data(), length);
-  snprintf(line, sizeof line, "stub image: %u of %u bytes\n", walked, length);
+  snprintf(line, sizeof line, "stub image: %u of %u bytes, SizeOfImage %u\n",
+           walked, length, image.image_size);
   *report += line;
-  if (walked != length) problems |= kImageSize;
+  if (walked != length || image.image_size != length) problems |= kImageSize;
   for (const Section& s : image.sections) {
     snprintf(line, sizeof line, "section %-8s raw %6u..%6u\n", s.name.c_str(),
              s.raw_offset, s.raw_offset + s.raw_size);

@@ -134,8 +134,21 @@ int ShowInfo(CliPlatform& p, const char* file) {
     PrintSafe(Say(lang, "  source file: %s\n", "  元のファイル: %s\n"),
            s.output.c_str());
   PrintSafe(Say(lang, "  source size: %s %s\n", "  元のサイズ: %s %s\n"),
-         Grouped(s.header.source_size).c_str(),
-         Bytes(lang, s.header.source_size));
+         Grouped(s.header.size).c_str(),
+         Bytes(lang, s.header.size));
+  if (s.header.form != HeaderForm::kClassic) {
+    PrintSafe(Say(lang, "  header: %s\n", "  ヘッダ: %s\n"),
+              s.header.form == HeaderForm::kLarge
+                  ? Say(lang, "large (@PARVEX+, with record)",
+                        "4 GiB 以上 (@PARVEX+, 拡張レコード付き)")
+                  : Say(lang, "with record", "拡張レコード付き"));
+    // What an older joiner would write instead of the exact name.
+    char stand_in[kNameCap];
+    if (s.header.exact_name[0] &&
+        p.FromHeaderName(s.header.file_name, stand_in, sizeof stand_in))
+      PrintSafe(Say(lang, "  stand-in name: %s\n", "  代替名: %s\n"),
+                stand_in);
+  }
   if (s.header.header_size != kHeaderSize) {
     PrintSafe(Say(lang, "  header size: %u (not %u)\n",
                "  ヘッダサイズ: %u (%u ではありません)\n"),
@@ -205,7 +218,7 @@ int ShowInfo(CliPlatform& p, const char* file) {
   for (size_t k = 0; k < s.pieces.size(); ++k) show(s.pieces[k], k == 0);
   for (const SurveyPiece& piece : s.beyond) show(piece, false);
 
-  const uint64_t source = s.header.source_size;
+  const uint64_t source = s.header.size;
   const bool joinable = s.Joinable() && output_problem.empty();
   if (!output_problem.empty()) {
     PrintSafe(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),

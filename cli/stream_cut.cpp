@@ -164,15 +164,9 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     Tell(p_, kMsgNameNotStorable, shown);
     return kFailed;
   }
-  char header_name[kPathCap];
-  if (!p_.ToHeaderName(name.c_str(), header_name, sizeof header_name)) {
-    Tell(p_, kMsgNameNotCp932, name.c_str());
-    return kFailed;
-  }
-  if (StrLen(header_name) >= kHeaderNameCap) {
-    Tell(p_, kMsgPathTooLong, name.c_str());
-    return kFailed;
-  }
+  // The size is not known yet: 0 until the input ends.
+  uint8_t header[kHeaderSize];
+  if (!HeaderForSource(p_, name.c_str(), 0, header)) return kFailed;
   PathParts parts;
   if (!SplitPath(name.c_str(), &parts)) {
     Tell(p_, kMsgPathTooLong, name.c_str());
@@ -267,9 +261,8 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
         p_.ProgressLabel(text);
         in_piece = 0;
         if (k == 0) {
-          // The size is not known yet: 0 until the input ends.
           if ((self_join && !p_.Write(f, stub, stub_length, io_)) ||
-              !WritePieceHeader(p_, f, header_name, 0, io_)) {
+              !p_.Write(f, header, kHeaderSize, io_)) {
             TellWritten();
             return kIoFailure;
           }
@@ -315,9 +308,12 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
   // Piece 0 gets its size, then the last piece and piece 0 their names.
   std::string piece0;
   NamePiece(&piece0, base_, 0, self_join_);
+  if (!HeaderForSource(p_, name.c_str(), total, header)) {
+    TellWritten();
+    return kFailed;
+  }
   if (!p_.Seek(scope_.output, stub_length, io_) ||
-      !WritePieceHeader(p_, scope_.output, header_name,
-                        static_cast<uint32_t>(total), io_) ||
+      !p_.Write(scope_.output, header, kHeaderSize, io_) ||
       !CommitPiece(k) ||
       !CommitNamed(p_, scope_.output, (folder_ + piece0).c_str(),
                    piece0.c_str(), kMsgOverwrite, io_)) {

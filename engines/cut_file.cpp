@@ -62,15 +62,8 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
     Tell(p, kMsgNameNotStorable, shown);
     return kFailed;
   }
-  char header_name[kPathCap];
-  if (!p.ToHeaderName(parts.name, header_name, sizeof header_name)) {
-    Tell(p, kMsgNameNotCp932, parts.name);
-    return kFailed;
-  }
-  if (StrLen(header_name) >= kHeaderNameCap) {
-    Tell(p, kMsgPathTooLong, parts.name);
-    return kFailed;
-  }
+  uint8_t header[kHeaderSize];
+  if (!HeaderForSource(p, parts.name, size, header)) return kFailed;
 
   const char* folder = destination[0] ? destination : parts.folder;
   // How many pieces the set has (one more than a set may hold stands for
@@ -155,7 +148,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
     if (k == 0) {
       if (self_join && !p.Write(scope.piece, stub, stub_length, io))
         return kIoFailure;
-      if (!WritePieceHeader(p, scope.piece, header_name, size, io))
+      if (!p.Write(scope.piece, header, kHeaderSize, io))
         return kIoFailure;
       to_write -= static_cast<uint32_t>(head);
       c.done += head;

@@ -4,8 +4,31 @@
 
 #include "base/text.h"
 #include "engines/engine_util.h"
+#include "engines/messages.h"
+#include "format/piece_format.h"
 
 namespace pvx {
+
+bool HeaderForSource(Platform& p, const char* name, uint64_t size,
+                     uint8_t out[kHeaderSize]) {
+  char header_name[kPathCap];
+  const bool exact = p.ToHeaderName(name, header_name, sizeof header_name);
+  if (!exact && !p.ToHeaderStandIn(name, header_name, sizeof header_name)) {
+    Tell(p, kMsgNameNotCp932, name);
+    return false;
+  }
+  switch (BuildPieceHeader(out, name, header_name, exact, size)) {
+    case HeaderBuild::kOk:
+      return true;
+    case HeaderBuild::kNameTooLong:
+      Tell(p, kMsgPathTooLong, name);
+      return false;
+    case HeaderBuild::kRecordTooLong:
+      break;
+  }
+  Tell(p, kMsgNameTooLongForRecord, name, RecordNameRoom(header_name));
+  return false;
+}
 
 bool CutPieceName(char* out, size_t cap, const char* base, int k,
                   bool self_join) {

@@ -4,6 +4,7 @@
 
 #include <stddef.h>
 
+#include "format/piece_format.h"
 #include "platform/platform.h"
 
 namespace pvx {
@@ -19,6 +20,19 @@ namespace pvx {
 bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
                     int first, int count, bool self_join, bool rename,
                     FileHandle source);
+
+// "<base>.exe" for piece 0 of a self-joining set, "<base>.cNN" otherwise.
+bool CutPieceName(char* out, size_t cap, const char* base, int k,
+                  bool self_join);
+
+// The 284 header bytes of a cut of a source named name (UTF-8, without
+// folder) of size bytes: FileName in code page 932 when the name has that
+// form, else its stand-in with the record naming the file exactly; the
+// record under "@PARVEX+" from 4 GiB on (BuildPieceHeader). False, and
+// told, when the name has neither form or does not fit, saying then how
+// long the name may be.
+bool HeaderForSource(Platform& p, const char* name, uint64_t size,
+                     uint8_t out[kHeaderSize]);
 
 // "<base>.exe" for piece 0 of a self-joining set, "<base>.cNN" otherwise.
 bool CutPieceName(char* out, size_t cap, const char* base, int k,

@@ -18,7 +18,7 @@ bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,
 }
 
 HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
-                           Failure* why) {
+                           Failure* why, bool accept_large) {
   uint8_t bytes[kHeaderSize];
   uint32_t have = 0;
   while (have < kHeaderSize) {
@@ -28,8 +28,10 @@ HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
     if (got == 0) return HeaderRead::kNotPieceSet;
     have += got;
   }
-  return ParsePieceHeader(bytes, out) ? HeaderRead::kOk
-                                      : HeaderRead::kNotPieceSet;
+  return ParsePieceHeader(bytes, out) &&
+                 (accept_large || out->form != HeaderForm::kLarge)
+             ? HeaderRead::kOk
+             : HeaderRead::kNotPieceSet;
 }
 
 void Tell(Platform& p, int id, ...) {
@@ -100,10 +102,16 @@ CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
 
 bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,
                   const char* piece, char* out, size_t cap) {
-  char local[kNameCap];
-  if (!p.FromHeaderName(h.file_name, local, sizeof local)) {
-    Tell(p, kMsgBadHeaderName, piece);
-    return false;
+  // The record's exact name (UTF-8) when it carries one, else FileName in
+  // the platform's form.
+  char converted[kNameCap];
+  const char* local = h.exact_name;
+  if (!*local) {
+    local = converted;
+    if (!p.FromHeaderName(h.file_name, converted, sizeof converted)) {
+      Tell(p, kMsgBadHeaderName, piece);
+      return false;
+    }
   }
   out[0] = 0;
   if (!h.name_is_whole) StrCopy(out, cap, prefix);
@@ -202,9 +210,9 @@ bool CreateFolderChain(Platform& p, const char* path, char sep) {
 
 int ProgressPosition(uint64_t done, uint64_t total) {
   if (total == 0) return 0;
-  // Both counts stay far below 2^53 (a set holds at most 100 pieces below
-  // 4 GiB each), so they convert exactly, and as signed values they convert
-  // without the fix-up an unsigned 64-bit conversion costs on i386.
+  // Both counts stay far below 2^53 (a set holds at most 10,000 pieces
+  // below 4 GiB each), so they convert exactly, and as signed values they
+  // convert without the fix-up an unsigned 64-bit conversion costs on i386.
   double pos = static_cast<double>(static_cast<int64_t>(done)) /
                static_cast<double>(static_cast<int64_t>(total)) * 65535.0;
   if (pos >= 2147483647.0) return 2147483647;

@@ -12,15 +12,18 @@
 
 namespace pvx {
 
-// Writes a header at the file's position. False + *why when the write fails.
+// Writes a classic header at the file's position. False + *why when the
+// write fails.
 bool WritePieceHeader(Platform& p, FileHandle f, const char* cp932_name,
                       uint32_t source_size, Failure* why);
 
 enum class HeaderRead { kOk, kNotPieceSet, kIoError };
 // Reads 284 bytes at the file's position and parses them. kNotPieceSet when
-// fewer arrive or the magic differs; kIoError (+ *why) on a read failure.
+// fewer arrive or they are no header; kIoError (+ *why) on a read failure.
+// A "@PARVEX+" header counts as no piece set unless accept_large: a caller
+// that copies only source_size bytes refuses it, as an older reader does.
 HeaderRead ReadPieceHeader(Platform& p, FileHandle f, PieceHeader* out,
-                           Failure* why);
+                           Failure* why, bool accept_large = false);
 
 // The text id is passed as an int: va_start needs a last named parameter
 // whose type is left as it is by the promotions of a variable argument list,

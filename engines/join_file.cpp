@@ -60,7 +60,7 @@ int JoinFile(Platform& p, const char* path, const char* destination,
 
     if (k == 0) {
       PieceHeader h;
-      switch (ReadPieceHeader(p, scope.input, &h, io)) {
+      switch (ReadPieceHeader(p, scope.input, &h, io, true)) {
         case HeaderRead::kOk:
           break;
         case HeaderRead::kNotPieceSet:
@@ -81,12 +81,12 @@ int JoinFile(Platform& p, const char* path, const char* destination,
           !p.Seek(scope.input, h.header_size, io))
         return kIoFailure;
       Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), out_name,
-             static_cast<int>(h.source_size >> 10));
+             static_cast<int>(h.size >> 10));
       p.ProgressCaption(text);
       piece_left -= h.header_size;
-      c.remaining = h.source_size;
+      c.remaining = static_cast<int64_t>(h.size);
       c.done = h.header_size;
-      c.total = static_cast<uint64_t>(h.source_size) + h.header_size;
+      c.total = h.size + h.header_size;
 
       if (!JoinPath(p, out_path, sizeof out_path, out_folder, out_name))
         return kFailed;
@@ -96,7 +96,7 @@ int JoinFile(Platform& p, const char* path, const char* destination,
       scope.output = OpenOutput(p, out_path, replace, scope.input,
                                 parts.folder, parts.base, 1);
       if (!scope.output) return kFailed;
-      if (!p.Reserve(scope.output, h.source_size, io)) return kIoFailure;
+      if (!p.Reserve(scope.output, h.size, io)) return kIoFailure;
     }
 
     Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), piece_name,

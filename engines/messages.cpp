@@ -86,6 +86,10 @@ const Entry kTexts[kTextCount] = {
     TOOL("%s: \\, /, : または制御文字を含むファイル名は分割ファイルに記録できません.",
          "%s: a piece set cannot carry a file name that holds \"\\\", \"/\", "
          "\":\" or a control character; nothing was written.")
+    TOOL("%s: このファイル名は長すぎて分割ファイルのヘッダに記録できません "
+         "(UTF-8 で %u バイトまで).",
+         "%s: this file name is too long for the piece header beside its "
+         "Shift_JIS stand-in: it may be %u bytes long (UTF-8) at most.")
 };
 
 }  // namespace

@@ -35,6 +35,7 @@ enum Msg {
   kMsgNameNotCp932,      // name
   kMsgPieceSizeTooSmall, // piece size, head length
   kMsgNameNotStorable,   // name
+  kMsgNameTooLongForRecord,  // name, longest exact name in bytes (number)
   kMsgCount
 };
 

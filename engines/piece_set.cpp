@@ -48,7 +48,7 @@ bool CarriesHeader(Platform& p, const char* path) {
   if (f == nullptr) return false;
   PieceHeader header;
   bool ok = p.Seek(f, image, &why) &&
-            ReadPieceHeader(p, f, &header, &why) == HeaderRead::kOk;
+            ReadPieceHeader(p, f, &header, &why, true) == HeaderRead::kOk;
   p.Close(f);
   return ok;
 }
@@ -173,7 +173,7 @@ bool SurveySet(Platform& p, const char* file, SetSurvey* out,
   if (f == nullptr) return false;
   HeaderRead read = HeaderRead::kIoError;
   if (p.Length(f, &first.length, why) && p.Seek(f, out->image, why))
-    read = ReadPieceHeader(p, f, &out->header, why);
+    read = ReadPieceHeader(p, f, &out->header, why, true);
   p.Close(f);
   if (read == HeaderRead::kIoError) return false;
   if (read == HeaderRead::kNotPieceSet || first.length < out->image ||
@@ -181,8 +181,11 @@ bool SurveySet(Platform& p, const char* file, SetSurvey* out,
     out->problem = Message(lang, kMsgNotPieceSet, piece0_name);
     return true;
   }
+  // The record's exact name when it carries one, else FileName.
   char name[kNameCap];
-  if (!p.FromHeaderName(out->header.file_name, name, sizeof name)) {
+  if (out->header.exact_name[0]
+          ? !StrCopy(name, sizeof name, out->header.exact_name)
+          : !p.FromHeaderName(out->header.file_name, name, sizeof name)) {
     out->problem = Message(lang, kMsgBadHeaderName, piece0_name);
   } else {
     std::string output =
@@ -200,7 +203,7 @@ bool SurveySet(Platform& p, const char* file, SetSurvey* out,
   // source size. A missing piece is counted as long as the others, so that
   // the walk goes on and every missing piece is named.
   const uint64_t head = uint64_t{out->image} + out->header.header_size;
-  const uint64_t source = out->header.source_size;
+  const uint64_t source = out->header.size;
   auto path_of = [&](uint64_t k) {
     char piece[kPathCap];
     PieceName(piece, sizeof piece, out->set.stem.c_str(), static_cast<int>(k));

@@ -23,7 +23,7 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
     Tell(p, kMsgPathTooLong, destination);
     return kFailed;
   }
-  if (out_folder[0]) CreateFolderChain(p, out_folder);
+  CreateFolderChain(p, out_folder);  // which does nothing with an empty one
 
   EngineScope scope(p);
   if (!scope.ShowProgress()) return kFailed;
@@ -73,7 +73,7 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       HeaderRead read = HeaderRead::kNotPieceSet;
       if (stub_image_size < length) {
         if (!p.Seek(scope.input, stub_image_size, io)) return kIoFailure;
-        read = ReadPieceHeader(p, scope.input, &h, io);
+        read = ReadPieceHeader(p, scope.input, &h, io, true);
       }
       if (read == HeaderRead::kIoError) return kIoFailure;
       if (read == HeaderRead::kNotPieceSet ||
@@ -83,13 +83,13 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       }
       if (!OutputNameOf(p, h, own.base, own.name, out_name, sizeof out_name))
         return kFailed;
-      if (h.header_size != kHeaderSize &&
-          !p.Seek(scope.input, uint64_t{stub_image_size} + h.header_size, io))
+      // The data starts HeaderSize bytes (284 or more) after the image.
+      if (!p.Seek(scope.input, uint64_t{stub_image_size} + h.header_size, io))
         return kIoFailure;
       piece_left -= stub_image_size + h.header_size;
-      c.remaining = h.source_size;
+      c.remaining = static_cast<int64_t>(h.size);
       c.done = uint64_t{stub_image_size} + h.header_size;
-      c.total = c.done + h.source_size;
+      c.total = c.done + h.size;
 
       if (!JoinPath(p, out_path, sizeof out_path, out_folder, out_name))
         return kFailed;
@@ -99,7 +99,7 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
       scope.output = OpenOutput(p, out_path, replace, scope.input, own.folder,
                                 own.base, 1);
       if (!scope.output) return kFailed;
-      if (!p.Reserve(scope.output, h.source_size, io)) return kIoFailure;
+      if (!p.Reserve(scope.output, h.size, io)) return kIoFailure;
       Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), out_name,
              static_cast<int>(c.total >> 10));
       p.ProgressCaption(text);

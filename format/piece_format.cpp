@@ -1,10 +1,12 @@
 #include "format/piece_format.h"
 
 #include "base/text.h"
+#include "format/crc32.h"
 
 namespace pvx {
 
 const char kMagic[8] = {'@', 'P', 'A', 'R', 'V', 'E', 'X', ' '};
+const char kMagicLarge[8] = {'@', 'P', 'A', 'R', 'V', 'E', 'X', '+'};
 
 namespace {
 
@@ -27,6 +29,22 @@ void Put32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+void Put64(uint8_t* p, uint64_t v) {
+  Put32(p, static_cast<uint32_t>(v));
+  Put32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+// The record's parts, from its tag on.
+constexpr uint32_t kRecordSize = 5;
+constexpr uint32_t kRecordNameLength = 13;
+constexpr uint32_t kRecordName = 14;
+const char kRecordHead[5] = {'P', 'V', 'X', 'E', 1};  // tag, version 1
+// The tag "PVXE" read as a little-endian word, and the version.
+constexpr uint32_t kRecordTag = 0x45585650;
+constexpr uint8_t kRecordVersion = 1;
+// CRC-32 of any bytes followed by their own CRC-32 (little-endian).
+constexpr uint32_t kCrcResidue = 0x2144DF1C;
+
 }  // namespace
 
 bool BuildPieceHeader(uint8_t out[kHeaderSize], const char* cp932_name,
@@ -44,13 +62,74 @@ bool BuildPieceHeader(uint8_t out[kHeaderSize], const char* cp932_name,
   return true;
 }
 
+HeaderBuild BuildPieceHeader(uint8_t out[kHeaderSize], const char* exact_name,
+                             const char* header_name, bool header_name_exact,
+                             uint64_t source_size) {
+  const bool large = source_size > 0xFFFFFFFFu;
+  if (!BuildPieceHeader(out, header_name,
+                        static_cast<uint32_t>(source_size)))
+    return HeaderBuild::kNameTooLong;
+  if (header_name_exact && !large) return HeaderBuild::kOk;
+  const uint32_t s = static_cast<uint32_t>(StrLen(header_name));
+  const uint32_t n =
+      header_name_exact ? 0 : static_cast<uint32_t>(StrLen(exact_name));
+  if (s + n > kRecordNameRoom) return HeaderBuild::kRecordTooLong;
+  if (large) MemCopy(out, kMagicLarge, 8);
+  uint8_t* r = out + 20 + s + 1;
+  MemCopy(r, kRecordHead, kRecordSize);
+  Put64(r + kRecordSize, source_size);
+  r[kRecordNameLength] = static_cast<uint8_t>(n);
+  MemCopy(r + kRecordName, exact_name, n);
+  Put32(r + kRecordName + n, Crc32(r, kRecordName + n));
+  return HeaderBuild::kOk;
+}
+
+uint32_t RecordNameRoom(const char* header_name) {
+  const size_t s = StrLen(header_name);
+  return s < kRecordNameRoom ? static_cast<uint32_t>(kRecordNameRoom - s) : 0;
+}
+
 bool ParsePieceHeader(const uint8_t bytes[kHeaderSize], PieceHeader* out) {
-  if (!MemEqual(bytes, kMagic, 8)) return false;
+  // "@PARVEX " and "@PARVEX+" differ in their last byte only.
+  const uint8_t last = bytes[7];
+  if (!MemEqual(bytes, kMagic, 7) || (last != ' ' && last != '+'))
+    return false;
+  const bool large = last == '+';
+  const uint32_t low = Get32(bytes + 16);
   out->header_size = Get16(bytes + 8);
   out->name_is_whole = bytes[11];
-  out->source_size = Get32(bytes + 16);
+  out->source_size = low;
+  out->size = low;
+  out->form = HeaderForm::kClassic;
+  out->exact_name[0] = 0;
   MemCopy(out->file_name, bytes + 20, kHeaderNameCap);
   out->file_name[kHeaderNameCap - 1] = 0;  // a name without its NUL ends here
+  // The record starts right after FileName's NUL (a name that fills the
+  // field leaves no room for one), at offset at. Every check must pass: the
+  // original writer leaves arbitrary bytes here. The tag and version are
+  // one 32-bit word and a byte; the CRC over the record with its own CRC
+  // appended leaves CRC-32's fixed residue. Under "@PARVEX " the record's
+  // size must be the SourceSize an older reader copies; under "@PARVEX+"
+  // agree with it in the low 32 bits. A name with a NUL in it is no name.
+  const uint32_t at = 21 + static_cast<uint32_t>(StrLen(out->file_name));
+  if (at + kRecordFixed > kHeaderSize) return !large;
+  const uint8_t* r = bytes + at;
+  const uint32_t n = r[kRecordNameLength];
+  const uint32_t high = Get32(r + kRecordSize + 4);
+  if (at + kRecordFixed + n > kHeaderSize || Get32(r) != kRecordTag ||
+      r[4] != kRecordVersion || Get32(r + kRecordSize) != low ||
+      (high != 0 && !large) || Crc32(r, kRecordFixed + n) != kCrcResidue)
+    return !large;
+  char* name = out->exact_name;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (!(name[i] = static_cast<char>(r[kRecordName + i]))) {
+      name[0] = 0;
+      return !large;
+    }
+  }
+  name[n] = 0;
+  out->form = static_cast<HeaderForm>(1 + large);
+  out->size = low | (static_cast<uint64_t>(high) << 32);
   return true;
 }
 

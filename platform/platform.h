@@ -104,6 +104,11 @@ class Platform {
   // NUL-terminated. False when the name has no code page 932 form or the
   // result does not fit in cap bytes.
   PVX_OP bool ToHeaderName(const char* name, char* out, size_t cap) PVX_PURE;
+  // The stand-in for a name without a code page 932 form: the code page 932
+  // form of each of its characters, "_" for each that has none. False when
+  // the name is not valid UTF-8 or the result does not fit in cap bytes.
+  PVX_OP bool ToHeaderStandIn(const char* name, char* out, size_t cap)
+      PVX_PURE;
   // The header's code page 932 bytes to a local (UTF-8) name. False when the
   // bytes are not valid code page 932 or the result does not fit.
   PVX_OP bool FromHeaderName(const char* raw, char* out, size_t cap) PVX_PURE;

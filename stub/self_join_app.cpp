@@ -13,11 +13,20 @@
 namespace pvx {
 
 uint32_t LoadedImageSize(HMODULE module) {
-  // The loader has checked these headers before the program could run.
+  // The loader has checked these headers before the program could run. The
+  // stub's SizeOfImage is the length of its file, which is what
+  // StubImageSize finds in it: check_stub refuses a build where either
+  // differs (the raw data of each section lies at its address, and both
+  // alignments are equal).
   const uint8_t* image = reinterpret_cast<const uint8_t*>(module);
   const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
       image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
-  return StubImageSize(image, nt->OptionalHeader.SizeOfImage);
+  // __ImageBase is declared as the DOS header alone; the headers after it
+  // are mapped too.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+  return nt->OptionalHeader.SizeOfImage;
+#pragma GCC diagnostic pop
 }
 
 CSelfJoinApp::CSelfJoinApp()

@@ -51,8 +51,8 @@ class CSelfJoinDlg : public CDialog {
   CSelfJoinApp& m_app;
 };
 
-// The length of the program image loaded at module: StubImageSize over its
-// headers, bounded by the image's SizeOfImage.
+// The length of the program image loaded at module: its SizeOfImage, which
+// for the stub equals its file's length (checked after every build).
 uint32_t LoadedImageSize(HMODULE module);
 
 }  // namespace pvx

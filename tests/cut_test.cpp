@@ -298,38 +298,62 @@ TEST_F(Cut, ASourceThatEndsEarlyFailsInsteadOfLooping) {
   EXPECT_FALSE(Exists(dir / "r.c01"));
 }
 
-TEST_F(Cut, NamesWithoutAShiftJisFormAreRefused) {
-  WriteFile(dir / "smile\xF0\x9F\x98\x80.txt", Pattern(3000));
-  EXPECT_EQ(Run(dir / "smile\xF0\x9F\x98\x80.txt", 2000), kFailed);
-  ASSERT_EQ(p.Notices().size(), 1u);
-  EXPECT_NE(p.Notices()[0].find("Shift_JIS"), std::string::npos);
-  EXPECT_EQ(List(dir.path()).size(), 1u);
-}
-
-// Some characters have code page 932 bytes that read back as another one
-// (WAVE DASH as FULLWIDTH TILDE, MINUS SIGN as FULLWIDTH HYPHEN-MINUS); the
-// join would write another name, so they count as having no such form.
-TEST_F(Cut, NamesThatWouldComeBackChangedAreRefused) {
-  for (const char* name : {"a\xE3\x80\x9C" "b.txt", "1\xE2\x88\x92" "2.txt"}) {
+// A name without a code page 932 form goes into FileName as its stand-in,
+// and the record after it names the file exactly; a join gives it back.
+// Characters whose code page 932 bytes read back as another one (WAVE DASH
+// as FULLWIDTH TILDE, MINUS SIGN as FULLWIDTH HYPHEN-MINUS) count as having
+// no such form; the fullwidth forms read back as themselves.
+TEST_F(Cut, NamesWithoutAShiftJisFormTravelInTheRecord) {
+  struct Case {
+    std::string name, stand_in, piece0;
+  };
+  const Case cases[] = {
+      {"smile\xF0\x9F\x98\x80.txt", "smile_.txt", "smile\xF0\x9F\x98\x80.c00"},
+      {"a\xE3\x80\x9C" "b.txt", "a_b.txt", "a\xE3\x80\x9C" "b.c00"},
+      {"1\xE2\x88\x92" "2.txt", "1_2.txt", "1\xE2\x88\x92" "2.c00"},
+      {"a\xEF\xBD\x9E" "b.txt", "", "a\xEF\xBD\x9E" "b.c00"}};
+  for (const Case& c : cases) {
     test::TempDir d;
     FakePlatform q;
-    WriteFile(d / name, Pattern(3000));
-    EXPECT_EQ(CutFile(q, 2000, (d / name).c_str(), "", false, false, &io),
-              kFailed)
-        << name;
-    ASSERT_EQ(q.Notices().size(), 1u) << name;
-    EXPECT_NE(q.Notices()[0].find("Shift_JIS"), std::string::npos);
-    EXPECT_EQ(List(d.path()), std::vector<std::string>{name});
+    WriteFile(d / c.name, Pattern(3000));
+    ASSERT_EQ(CutFile(q, 2000, (d / c.name).c_str(), "", false, false, &io),
+              kDone)
+        << c.name;
+    PieceHeader h;
+    const Bytes c00 = ReadFile(d / c.piece0);
+    ASSERT_TRUE(ParsePieceHeader(c00.data(), &h)) << c.name;
+    if (c.stand_in.empty()) {
+      EXPECT_EQ(h.form, HeaderForm::kClassic) << c.name;
+    } else {
+      EXPECT_EQ(h.form, HeaderForm::kRecord) << c.name;
+      EXPECT_STREQ(h.file_name, c.stand_in.c_str());
+      EXPECT_EQ(h.exact_name, c.name);
+    }
+    FakePlatform j;
+    ASSERT_EQ(JoinFile(j, (d / c.piece0).c_str(), (d / "back/").c_str(), false,
+                       &io),
+              kDone)
+        << c.name;
+    EXPECT_EQ(List(d / "back"), std::vector<std::string>{c.name});
+    EXPECT_EQ(ReadFile(d / ("back/" + c.name)), Pattern(3000));
   }
-  // The fullwidth forms read back as themselves.
-  const std::string twin = "a\xEF\xBD\x9E" "b.txt";
-  WriteFile(dir / twin, Pattern(3000));
-  ASSERT_EQ(Run(dir / twin, 2000), kDone);
-  FakePlatform q;
-  ASSERT_EQ(JoinFile(q, (dir / "a\xEF\xBD\x9E" "b.c00").c_str(),
-                     (dir / "back/").c_str(), false, &io),
-            kDone);
-  EXPECT_EQ(ReadFile(dir / ("back/" + twin)), Pattern(3000));
+}
+
+// The stand-in and the exact name share the 245 bytes after FileName's
+// start: a name that does not fit is refused before anything is written,
+// and the message says how long it may be.
+TEST_F(Cut, ANameTooLongForTheRecordSaysHowLongItMayBe) {
+  std::string name;
+  for (int i = 0; i < 120; ++i) name += "\xC3\xA9";  // 240 bytes, 120 "_"
+  name += ".txt";
+  p.lang = Lang::kEnglish;
+  WriteFile(dir / name, Pattern(3000));
+  EXPECT_EQ(Run(dir / name, 2000), kFailed);
+  ASSERT_EQ(p.Notices().size(), 1u);
+  // 245 bytes less the stand-in's 124.
+  EXPECT_NE(p.Notices()[0].find("121 bytes"), std::string::npos)
+      << p.Notices()[0];
+  EXPECT_EQ(List(dir.path()), std::vector<std::string>{name});
 }
 
 // POSIX names may hold what no join creates; such a set could never be

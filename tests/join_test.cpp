@@ -315,6 +315,66 @@ TEST_F(Join, InvalidShiftJisInTheHeaderIsRefused) {
   EXPECT_TRUE(test::List(dir / "o").empty());
 }
 
+// The header of a source named name (UTF-8) without a code page 932 form:
+// its stand-in in FileName and the record after it.
+Bytes RecordHeader(Platform& p, const std::string& name, uint64_t size) {
+  char stand_in[kHeaderNameCap * 2];
+  EXPECT_TRUE(p.ToHeaderStandIn(name.c_str(), stand_in, sizeof stand_in));
+  Bytes h(kHeaderSize);
+  EXPECT_EQ(BuildPieceHeader(h.data(), name.c_str(), stand_in, false, size),
+            HeaderBuild::kOk);
+  return h;
+}
+
+// Writes base.c00, base.c01, ... of data behind header, piece bytes each.
+void WritePieces(const std::string& folder, const std::string& base,
+                 Bytes all, size_t piece) {
+  for (size_t k = 0, at = 0; at < all.size(); ++k, at += piece) {
+    char name[64];
+    snprintf(name, sizeof name, "%s.c%02zu", base.c_str(), k);
+    size_t end = std::min(all.size(), at + piece);
+    WriteFile(folder + "/" + name, Bytes(all.begin() + at, all.begin() + end));
+  }
+}
+
+TEST_F(Join, ARecordGivesTheOutputItsExactName) {
+  const Bytes data = Pattern(5000, 4);
+  for (const std::string name :
+       {"Pr\xC3\xA4sentation.mp4", "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4.zip",
+        "\xF0\x9F\x93\xA6" "box.bin"}) {
+    Bytes all = RecordHeader(p, name, data.size());
+    all.insert(all.end(), data.begin(), data.end());
+    test::TempDir d;
+    WritePieces(d.path(), "r", all, 2000);
+    FakePlatform q;
+    ASSERT_EQ(JoinFile(q, (d / "r.c00").c_str(), (d / "o/").c_str(), false, &io),
+              kDone)
+        << name;
+    EXPECT_EQ(test::List(d / "o"), std::vector<std::string>{name});
+    EXPECT_EQ(ReadFile(d / ("o/" + name)), data) << name;
+    EXPECT_EQ(q.Filter("caption:"),
+              std::vector<std::string>{name + " (4 Kbytes)"});
+  }
+}
+
+TEST_F(Join, AnExactNameMeetsTheSameRulesAsFileName) {
+  p.windows_names = true;
+  for (const std::string name : {"../\xC3\xA4.txt", "a\\\xC3\xA4.txt", "NUL.\xC3\xA4"}) {
+    Bytes all = RecordHeader(p, name, 10);
+    const Bytes data = Pattern(10);
+    all.insert(all.end(), data.begin(), data.end());
+    test::TempDir d;
+    WritePieces(d.path(), "r", all, 1000);
+    FakePlatform q;
+    q.windows_names = true;
+    EXPECT_EQ(JoinFile(q, (d / "r.c00").c_str(), (d / "o/").c_str(), false, &io),
+              kFailed)
+        << name;
+    EXPECT_EQ(q.Notices().size(), 1u) << name;
+    EXPECT_TRUE(test::List(d / "o").empty()) << name;
+  }
+}
+
 
 class JoinChunks : public Join, public ::testing::WithParamInterface<uint32_t> {
  protected:

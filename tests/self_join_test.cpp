@@ -123,6 +123,20 @@ TEST_F(SelfJoinTest, NameNotWholeTakesItsOwnBase) {
   EXPECT_EQ(ReadFile(dir / "o/_sReport.txt"), data);
 }
 
+TEST_F(SelfJoinTest, ARecordGivesTheOutputItsExactName) {
+  const std::string name = "Pr\xC3\xA4sentation.mp4";
+  char stand_in[kHeaderNameCap * 2];
+  ASSERT_TRUE(p.ToHeaderStandIn(name.c_str(), stand_in, sizeof stand_in));
+  Bytes piece0 = ReadFile(exe);
+  ASSERT_EQ(BuildPieceHeader(&piece0[stub.size()], name.c_str(), stand_in,
+                             false, data.size()),
+            HeaderBuild::kOk);
+  WriteFile(exe, piece0);
+  ASSERT_EQ(Run(exe, dir / "o/"), kDone);
+  EXPECT_EQ(test::List(dir / "o"), std::vector<std::string>{name});
+  EXPECT_EQ(ReadFile(dir / ("o/" + name)), data);
+}
+
 TEST_F(SelfJoinTest, NeverEmptiesItsOwnFile) {
   Bytes piece0 = ReadFile(exe);
   memcpy(&piece0[stub.size() + 20], "_sReport.exe", 13);

@@ -8,6 +8,7 @@ add_executable(parvex WIN32
   ${PVX_ROOT}/tool/parvex_dlg.cpp
   ${PVX_ROOT}/tool/dest_history.cpp
   ${PVX_ROOT}/platform/win32/ddx.cpp
+  ${PVX_ROOT}/platform/win32/place_dialog.cpp
   ${PVX_ROOT}/resources/tool/parvex.rc
 )
 set_target_properties(parvex PROPERTIES OUTPUT_NAME Parvex)

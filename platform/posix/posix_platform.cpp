@@ -129,6 +129,36 @@ bool Convert(const char* to, const char* from, const char* in, char* out,
   return ok && r == 0;
 }
 
+// One iconv conversion, open for as long as it lives.
+class Recoder {
+ public:
+  Recoder(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Recoder() {
+    if (ok()) iconv_close(cd_);
+  }
+  Recoder(const Recoder&) = delete;
+  Recoder& operator=(const Recoder&) = delete;
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  // All n bytes of in into out (cap bytes); *len: the bytes written. False
+  // when in is not valid or the result does not fit.
+  bool Run(const char* in, size_t n, char* out, size_t cap, size_t* len) {
+    char* src = const_cast<char*>(in);
+    char* dst = out;
+    size_t dst_left = cap;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    bool done =
+        iconv(cd_, &src, &n, &dst, &dst_left) != static_cast<size_t>(-1) &&
+        iconv(cd_, nullptr, nullptr, &dst, &dst_left) !=
+            static_cast<size_t>(-1) &&
+        n == 0;
+    *len = cap - dst_left;
+    return done;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
 }  // namespace
 
 // What an entry that is not a regular file is, for the message that
@@ -471,6 +501,29 @@ bool PosixPlatform::ToHeaderName(const char* name, char* out, size_t cap) {
   return Convert("CP932", "UTF-8", name, out, cap) &&
          Convert("UTF-8", "CP932", out, &back[0], back.size()) &&
          strcmp(back.c_str(), name) == 0;
+}
+
+bool PosixPlatform::ToHeaderStandIn(const char* name, char* out, size_t cap) {
+  if (cap == 0) return false;
+  out[0] = 0;
+  // Four bytes a character (no more characters than the name has bytes).
+  const size_t n = strlen(name);
+  std::string wide(4 * n, '\0');
+  size_t wide_len = 0;
+  Recoder split("UTF-32LE", "UTF-8"), join("UTF-8", "UTF-32LE");
+  if (!split.ok() || !join.ok() ||
+      !split.Run(name, n, &wide[0], wide.size(), &wide_len))
+    return false;
+  for (size_t i = 0; i < wide_len; i += 4) {
+    char one[8];
+    char part[8];
+    size_t len = 0;
+    if (!join.Run(&wide[i], 4, one, sizeof one - 1, &len)) return false;
+    one[len] = 0;
+    if (!ToHeaderName(one, part, sizeof part)) StrCopy(part, sizeof part, "_");
+    if (!StrAppend(out, cap, part)) return false;
+  }
+  return true;
 }
 
 bool PosixPlatform::FromHeaderName(const char* raw, char* out, size_t cap) {

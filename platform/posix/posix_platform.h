@@ -48,6 +48,9 @@ class PosixPlatform : public Platform {
   // Code page 932 through iconv ("CP932").
   bool ToHeaderName(const char* name, char* out, size_t cap) override;
   bool FromHeaderName(const char* raw, char* out, size_t cap) override;
+  // Character by character: iconv splits the name into UTF-32, and each
+  // character goes through ToHeaderName on its own.
+  bool ToHeaderStandIn(const char* name, char* out, size_t cap) override;
   // The stub program built into this binary, if any (see SetStubImage).
   bool StubImage(const uint8_t** image, uint32_t* length) override;
   const char* Companions() override { return companions_.c_str(); }

@@ -22,6 +22,12 @@ namespace pvx {
 // This program's instance handle, without asking the system.
 inline HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
+// Where a top-level dialog opens when its initialisation left it where the
+// dialog manager put it. Each program links the definition that suits it:
+// Parvex.exe platform/win32/place_dialog.cpp, the stub the smaller
+// platform/win32/place_over_owner.cpp.
+void PlaceDialog(HWND window);
+
 // The room for a control text that the layer moves, in UTF-16 units with
 // the terminator.
 constexpr int kDialogTextCap = 1024;

@@ -268,6 +268,36 @@ bool Platform::ToHeaderName(const char* name, char* out, size_t cap) {
   return Recode(CP_UTF8, 932, name, out, cap);
 }
 
+bool Platform::ToHeaderStandIn(const char* name, char* out, size_t cap) {
+  wchar_t wide[kPathCap];
+  int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1,
+                                  wide, kPathCap);
+  if (units <= 0 || cap == 0) return false;
+  size_t o = 0;
+  // Each UTF-16 unit but the NUL on its own; a surrogate pair (a character
+  // beyond the BMP, none of which code page 932 has) becomes one "_".
+  for (int i = 0; i + 1 < units; ++i) {
+    char part[2] = {'_', 0};
+    BOOL defaulted = FALSE;
+    int len = 1;
+    if (wide[i] >= 0xD800 && wide[i] <= 0xDBFF) {
+      ++i;
+    } else {
+      len = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide + i, 1, part,
+                                2, nullptr, &defaulted);
+      if (len <= 0 || defaulted) {
+        part[0] = '_';
+        len = 1;
+      }
+    }
+    if (o + len >= cap) return false;
+    MemCopy(out + o, part, len);
+    o += len;
+  }
+  out[o] = 0;
+  return true;
+}
+
 bool Platform::FromHeaderName(const char* raw, char* out, size_t cap) {
   return Recode(932, CP_UTF8, raw, out, cap);
 }

@@ -10,6 +10,7 @@ replaces the seeds it writes and keeps other files (regression inputs).
 import os
 import random
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -22,6 +23,18 @@ def header(name, size, header_size=284, whole=1, magic=b"@PARVEX "):
     h[16:20] = struct.pack("<I", size)
     h[20:20 + len(name)] = name
     return bytes(h) + bytes(max(0, header_size - 284))
+
+
+def with_record(name, size, exact=b""):
+    """A header whose FileName name is followed by a PVXE record; from
+    4 GiB on under "@PARVEX+"."""
+    h = bytearray(header(name, size & 0xFFFFFFFF,
+                         magic=b"@PARVEX+" if size >> 32 else b"@PARVEX "))
+    r = b"PVXE\x01" + struct.pack("<QB", size, len(exact)) + exact
+    r += struct.pack("<I", zlib.crc32(r))
+    at = 20 + len(name) + 1
+    h[at:at + len(r)] = r
+    return bytes(h)
 
 
 def stub(sections=3, dotted=True):
@@ -124,6 +137,9 @@ def read_header_seeds():
         "bad_magic": b"\x00" + header(b"x", 1, magic=b"@PARVEX_"),
         "too_short": b"\x00" + header(b"x", 1)[:283],
         "read_error": b"\x45" + header(b"x", 1),
+        "record_stand_in": b"\x00" + with_record(
+            b"caf_.bin", 5000, "café.bin".encode()),
+        "record_large": b"\x03" + with_record(b"big.iso", 5 << 30),
     }
 
 
