@@ -158,3 +158,9 @@ bool CopyByReadWrite(Platform& p, FileHandle src, FileHandle dst, void* buf,
                      uint32_t n, uint32_t* got, Failure* why);
 
 }  // namespace pvx
+
+// A build with one platform may define some operations inline here, where
+// the engines see them (binding.h names the file).
+#ifdef PVX_INLINE_OPS
+#include PVX_INLINE_OPS
+#endif

@@ -228,12 +228,6 @@ bool Platform::IsFileAt(FileHandle f, const char* path) {
   return same;
 }
 
-bool Platform::Reserve(FileHandle, uint64_t, Failure*) { return true; }
-
-bool Platform::Commit(FileHandle, bool, bool* taken, Failure*) {
-  *taken = false;
-  return true;
-}
 
 uint32_t Platform::ChunkSize() { return kChunk; }
 
@@ -302,7 +296,6 @@ bool Platform::FromHeaderName(const char* raw, char* out, size_t cap) {
   return Recode(932, CP_UTF8, raw, out, cap);
 }
 
-const char* Platform::Companions() { return ""; }
 
 bool Platform::StubImage(const uint8_t** image, uint32_t* length) {
   Win32Platform& self = Win32Platform::Self(this);

@@ -9,3 +9,8 @@
 
 #define PVX_OP
 #define PVX_PURE
+
+// The operations that do nothing here are defined inline, where the engines
+// see them (platform/platform.h includes this file at its end): what they
+// would do about a reservation or a name taken meanwhile drops out.
+#define PVX_INLINE_OPS "platform/win32/direct/platform/inline_ops.h"
