@@ -154,14 +154,9 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
       c.done += head;
       c.total += head;
     }
-    switch (CopyChunks(p, scope.input, source, scope.piece, to_write, &c, io)) {
-      case CopyEnd::kCopied:
-        break;
-      case CopyEnd::kCancelled:
-        return kFailed;
-      case CopyEnd::kIoFailure:
-        return kIoFailure;
-    }
+    const int copied =
+        CopyChunks(p, scope.input, source, scope.piece, to_write, &c, io);
+    if (copied != kDone) return copied;
     if (!CommitNamed(p, scope.piece, path, name, kMsgOverwrite, io))
       return kIoFailure;
     ++k;

@@ -3,6 +3,7 @@
 #include <stdarg.h>
 
 #include "base/text.h"
+#include "engines/engines.h"
 
 namespace pvx {
 
@@ -79,25 +80,25 @@ bool EngineScope::ShowProgress() {
   return progress_;
 }
 
-CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
-                   FileHandle out, uint32_t count, Counts* c, Failure* io) {
+int CopyChunks(Platform& p, FileHandle in, const char* in_path,
+               FileHandle out, uint32_t count, Counts* c, Failure* io) {
   const uint32_t chunk = p.ChunkSize();
   uint8_t* buffer = p.ChunkBuffer();
   while (count != 0) {
     uint32_t n = count < chunk ? count : chunk;
     uint32_t got = 0;
-    if (!p.Copy(in, out, buffer, n, &got, io)) return CopyEnd::kIoFailure;
+    if (!p.Copy(in, out, buffer, n, &got, io)) return kIoFailure;
     if (got == 0) {
       Blame(io, p, kMsgEndedEarly, in_path);
-      return CopyEnd::kIoFailure;
+      return kIoFailure;
     }
     count -= got;
     c->remaining -= got;
     c->done += got;
     p.ProgressPos(ProgressPosition(c->done, c->total));
-    if (p.ProgressCheckCancel()) return CopyEnd::kCancelled;
+    if (p.ProgressCheckCancel()) return kFailed;
   }
-  return CopyEnd::kCopied;
+  return kDone;
 }
 
 bool OutputNameOf(Platform& p, const PieceHeader& h, const char* prefix,

@@ -62,13 +62,13 @@ struct Counts {
   uint64_t total;      // bytes to process, for the bar
 };
 
-enum class CopyEnd { kCopied, kCancelled, kIoFailure };
 
 // Copies count bytes from in to out in the platform's chunks, moving the
-// bar and checking Cancel after each chunk. A read that ends
-// early is a failure naming in_path.
-CopyEnd CopyChunks(Platform& p, FileHandle in, const char* in_path,
-                   FileHandle out, uint32_t count, Counts* c, Failure* io);
+// bar and checking Cancel after each chunk. A read that ends early is a
+// failure naming in_path. Returns what the engine returns then: kDone
+// (copied), kFailed (cancelled) or kIoFailure (*io says why).
+int CopyChunks(Platform& p, FileHandle in, const char* in_path,
+               FileHandle out, uint32_t count, Counts* c, Failure* io);
 
 // The output name a header asks for: FileName in the local encoding, after
 // prefix when NameIsWhole is 0. Tells the user and returns false when the

@@ -102,15 +102,9 @@ int JoinFile(Platform& p, const char* path, const char* destination,
     Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), piece_name,
            static_cast<int>(length >> 10));
     p.ProgressLabel(text);
-    switch (CopyChunks(p, scope.input, piece_path, scope.output, piece_left, &c,
-                       io)) {
-      case CopyEnd::kCopied:
-        break;
-      case CopyEnd::kCancelled:
-        return kFailed;
-      case CopyEnd::kIoFailure:
-        return kIoFailure;
-    }
+    const int copied = CopyChunks(p, scope.input, piece_path, scope.output,
+                                  piece_left, &c, io);
+    if (copied != kDone) return copied;
     p.Close(scope.input);
     scope.input = nullptr;
     ++k;

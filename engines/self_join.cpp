@@ -108,15 +108,9 @@ int SelfJoin(Platform& p, const char* self_path, uint32_t stub_image_size,
     Format(text, sizeof text, Text(p.Language(), kMsgJoinCaption), in_name,
            static_cast<int>(length >> 10));
     p.ProgressLabel(text);
-    switch (CopyChunks(p, scope.input, in_path, scope.output, piece_left, &c,
-                       io)) {
-      case CopyEnd::kCopied:
-        break;
-      case CopyEnd::kCancelled:
-        return kFailed;
-      case CopyEnd::kIoFailure:
-        return kIoFailure;
-    }
+    const int copied = CopyChunks(p, scope.input, in_path, scope.output,
+                                  piece_left, &c, io);
+    if (copied != kDone) return copied;
     p.Close(scope.input);
     scope.input = nullptr;
     ++k;
