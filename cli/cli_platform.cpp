@@ -436,12 +436,9 @@ bool CliPlatform::ProgressCheckCancel() {
   return TakeInterrupt();
 }
 
-void CliPlatform::ProgressItemText(int item, const char* text) {
-  if (item == kProgressButton) {
-    finished_ = strcmp(text, "OK") == 0;
-  } else if (item == kProgressPercent) {
-    closing_ = text;
-  }
+void CliPlatform::ProgressFinish(const char* text, bool) {
+  finished_ = true;
+  closing_ = text;
 }
 
 void CliPlatform::ProgressDestroy() {

@@ -100,7 +100,7 @@ class CliPlatform final : public HashingPlatform {
   void ProgressLabel(const char* text) override;
   void ProgressPos(int pos) override;
   bool ProgressCheckCancel() override;
-  void ProgressItemText(int item, const char* text) override;
+  void ProgressFinish(const char* text, bool button_first) override;
   void ProgressDestroy() override;
 
  private:

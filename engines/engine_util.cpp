@@ -230,9 +230,7 @@ bool CommitNamed(Platform& p, FileHandle f, const char* path,
 }
 
 void FinishAndWait(Platform& p, const char* text, bool button_first) {
-  if (button_first) p.ProgressItemText(kProgressButton, "OK");
-  p.ProgressItemText(kProgressPercent, text);
-  if (!button_first) p.ProgressItemText(kProgressButton, "OK");
+  p.ProgressFinish(text, button_first);
   while (!p.ProgressCheckCancel()) {
   }
 }

@@ -26,9 +26,6 @@ constexpr uint32_t kChunk = 32768;
 struct FileTag;
 typedef FileTag* FileHandle;
 
-// Controls of the progress window that engines write to directly.
-enum ProgressItem { kProgressButton = 2, kProgressPercent = 1004 };
-
 // Each operation is declared PVX_OP ... PVX_PURE: a pure virtual function
 // where the build holds several platforms, a plain member function that the
 // build's only platform defines where it holds one.
@@ -144,8 +141,10 @@ class Platform {
   PVX_OP void ProgressPos(int pos) PVX_PURE;
   // True once for every press of Cancel (or Esc) since the last call.
   PVX_OP bool ProgressCheckCancel() PVX_PURE;
-  // Sets the text of control kProgressButton or kProgressPercent.
-  PVX_OP void ProgressItemText(int item, const char* text) PVX_PURE;
+  // The work is done: the button becomes OK and text (the closing report)
+  // stands in the percent line, the button changed first or last. The
+  // engine then waits for the button (ProgressCheckCancel).
+  PVX_OP void ProgressFinish(const char* text, bool button_first) PVX_PURE;
   // Closes the window and enables the main window again. Safe to repeat.
   PVX_OP void ProgressDestroy() PVX_PURE;
 

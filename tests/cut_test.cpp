@@ -71,8 +71,8 @@ TEST_F(Cut, OneByteMoreThanAPieceGivesTwoPieces) {
       "label:report.txt",
       "label:report.c00 (1,423 Kbytes)",
       "label:report.c01 (0 Kbytes)",
-      "item2:OK",
-      "item1004:report.txt is cut into 2 files.",
+      "button:OK",
+      "percent:report.txt is cut into 2 files.",
       "destroy"};
   EXPECT_EQ(p.log, expected);
   EXPECT_EQ(p.positions.back(), 65535);

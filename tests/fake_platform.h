@@ -119,9 +119,12 @@ class FakePlatform : public PosixPlatform {
     if (finished_) return true;  // the user presses OK at once
     return checks == cancel_at_check;
   }
-  void ProgressItemText(int item, const char* text) override {
-    log.push_back("item" + std::to_string(item) + ":" + text);
-    if (item == kProgressButton) finished_ = true;
+  // The two changes in the order the engine asks for.
+  void ProgressFinish(const char* text, bool button_first) override {
+    if (button_first) log.push_back("button:OK");
+    log.push_back(std::string("percent:") + text);
+    if (!button_first) log.push_back("button:OK");
+    finished_ = true;
   }
   void ProgressDestroy() override {
     log.push_back("destroy");

@@ -60,8 +60,8 @@ TEST_F(SelfJoinTest, RebuildsTheSourceFromItself) {
       "label:_sReport.exe (3 Kbytes)",
       "label:_sReport.c01 (3 Kbytes)",
       "label:_sReport.c02 (2 Kbytes)",
-      "item1004:report.txt is concatinated.",
-      "item2:OK",
+      "percent:report.txt is concatinated.",
+      "button:OK",
       "destroy"};
   EXPECT_EQ(p.log, expected);
   EXPECT_EQ(p.positions.back(), 65535);

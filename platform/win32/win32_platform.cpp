@@ -370,9 +370,12 @@ bool Platform::ProgressCheckCancel() {
   return !progress || progress->CheckCancel();
 }
 
-void Platform::ProgressItemText(int item, const char* text) {
+void Platform::ProgressFinish(const char* text, bool button_first) {
   CProgressDlg* progress = Win32Platform::Self(this).progress_;
-  if (progress) progress->SetItemText(item, text);
+  if (!progress) return;
+  if (button_first) progress->SetItemText(IDCANCEL, "OK");
+  progress->SetItemText(IDC_PROGRESS_PERCENT, text);
+  if (!button_first) progress->SetItemText(IDCANCEL, "OK");
 }
 
 void Platform::ProgressDestroy() {

@@ -93,9 +93,7 @@ class MemPlatform final : public PosixPlatform {
   void ProgressLabel(const char*) override {}
   void ProgressPos(int pos) override { position = pos; }
   bool ProgressCheckCancel() override;
-  void ProgressItemText(int item, const char*) override {
-    if (item == kProgressButton) finished = true;
-  }
+  void ProgressFinish(const char*, bool) override { finished = true; }
   void ProgressDestroy() override { progress_open = false; }
 
  private:
