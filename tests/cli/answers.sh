@@ -81,13 +81,9 @@ mkfifo input
 "$PARVEX" cut -p -s 1M -d cancelled big.bin <input >out.txt 2>err.txt &
 pid=$!
 exec 3>input
-for _ in $(seq 100); do
-  grep -q "Insert disk 1" err.txt && break
-  sleep 0.1
-done
+wait_for err.txt "Insert disk 1"
 kill -INT "$pid"
-wait "$pid"
-rc=$?
+reap "$pid" 10  # a Ctrl-C that is not taken fails here instead of hanging
 exec 3>&-
 expect_rc 130
 expect_no_text out.txt "cut into"
@@ -99,13 +95,9 @@ expect_rc 0
 "$PARVEX" join -p -d joined set/big.c00 <input >out.txt 2>err.txt &
 pid=$!
 exec 3>input
-for _ in $(seq 100); do
-  grep -q "Insert disk 1" err.txt && break
-  sleep 0.1
-done
+wait_for err.txt "Insert disk 1"
 kill -INT "$pid"
-wait "$pid"
-rc=$?
+reap "$pid" 10  # a Ctrl-C that is not taken fails here instead of hanging
 exec 3>&-
 expect_rc 130
 expect_no_text out.txt "concatinated"

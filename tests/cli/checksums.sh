@@ -176,8 +176,7 @@ pid=$!
 sleep 0.3
 kill -INT "$pid"
 start=$SECONDS
-wait "$pid"
-rc=$?
+reap "$pid" 10
 expect_rc 130
 [ $((SECONDS - start)) -le 2 ] || fail "verify took more than 2 s to stop after Ctrl-C"
 

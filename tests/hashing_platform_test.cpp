@@ -1,0 +1,173 @@
+// Digests taken while copying: a join through HashingPlatform refuses a
+// damaged piece or result before the result takes its name, and a cut
+// lists what it wrote and read.
+#include "integrity/hashing_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engines/engines.h"
+#include "tests/fake_platform.h"
+#include "tests/test_util.h"
+
+namespace pvx {
+namespace {
+
+using test::Exists;
+using test::Pattern;
+using test::ReadFile;
+using test::WriteFile;
+using Bytes = std::vector<uint8_t>;
+
+// HashingPlatform with a user who says yes to everything and reads English.
+class AnsweringHashingPlatform : public HashingPlatform {
+ public:
+  AnsweringHashingPlatform() { SetChunkSize(1024); }
+  std::vector<std::string> notices;
+  Lang Language() override { return Lang::kEnglish; }
+  void Notify(const char* text) override { notices.push_back(text); }
+  bool Confirm(const char*) override { return true; }
+  bool AwaitDisk(const char*) override { return true; }
+  bool ProgressCreate() override { return finished_ = false, true; }
+  void ProgressCaption(const char*) override {}
+  void ProgressLabel(const char*) override {}
+  void ProgressPos(int) override {}
+  bool ProgressCheckCancel() override { return finished_; }
+  void ProgressItemText(int item, const char*) override {
+    if (item == kProgressButton) finished_ = true;
+  }
+  void ProgressDestroy() override {}
+
+ private:
+  bool finished_ = false;
+};
+
+Sha256 DigestOf(const std::string& path) {
+  Bytes b = ReadFile(path);
+  return Digest::Of(b.data(), b.size());
+}
+
+// 14,000 bytes in pieces of 4,000: base.c00 .. base.c03 in set/.
+class HashedJoin : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    source = Pattern(14000, 5);
+    WriteFile(dir / "base.bin", source);
+    FakePlatform cutter;
+    Failure io = {};
+    ASSERT_EQ(CutFile(cutter, 4000, (dir / "base.bin").c_str(),
+                      (dir / "set/").c_str(), false, false, &io),
+              kDone);
+    for (const char* name : {"base.c00", "base.c01", "base.c02", "base.c03"})
+      pieces[dir / (std::string("set/") + name)] = DigestOf(dir / (std::string("set/") + name));
+    ASSERT_EQ(pieces.size(), 4u);
+    result = Digest::Of(source.data(), source.size());
+  }
+  // Flips one byte in the middle of a piece, keeping its length.
+  void Damage(const std::string& name) {
+    Bytes b = ReadFile(dir / ("set/" + name));
+    b[b.size() / 2] ^= 0x01;
+    WriteFile(dir / ("set/" + name), b);
+  }
+  int Join(const std::map<std::string, Sha256>& want, const Sha256* output) {
+    p.StartDigests();
+    p.Expect(want, output, "base.bin", "base.sha256");
+    return JoinFile(p, (dir / "set/base.c00").c_str(), "", false, &io);
+  }
+  std::string Out() const { return dir / "set/base.bin"; }
+
+  test::TempDir dir;
+  AnsweringHashingPlatform p;
+  Failure io = {};
+  Bytes source;
+  std::map<std::string, Sha256> pieces;
+  Sha256 result = {};
+};
+
+TEST_F(HashedJoin, ASoundSetPassesEveryCheck) {
+  ASSERT_EQ(Join(pieces, &result), kDone) << io.text;
+  EXPECT_EQ(ReadFile(Out()), source);
+}
+
+TEST_F(HashedJoin, ADamagedMiddlePieceIsRefused) {
+  const std::string piece = dir / "set/base.c01";
+  Damage("base.c01");
+  Sha256 now = DigestOf(piece);
+  // Found when the next piece is opened: the join stops there and says so.
+  EXPECT_EQ(Join(pieces, &result), kFailed);
+  EXPECT_EQ(p.notices,
+            std::vector<std::string>{
+                "parvex: " + piece + ": damaged: its SHA-256 is " +
+                ToHex(now) + ", but base.sha256 lists " +
+                ToHex(pieces[piece])});
+  EXPECT_FALSE(Exists(Out())) << "the result must not take its name";
+}
+
+TEST_F(HashedJoin, ADamagedSecondLastPieceIsRefusedWithoutALineForTheResult) {
+  // A list of the pieces only: nothing checks the result itself, so the
+  // pieces read last must still be checked before it takes its name.
+  const std::string piece = dir / "set/base.c02";
+  Damage("base.c02");
+  Sha256 now = DigestOf(piece);
+  EXPECT_EQ(Join(pieces, nullptr), kIoFailure);
+  EXPECT_EQ(std::string(io.text),
+            "parvex: " + piece + ": damaged: its SHA-256 is " + ToHex(now) +
+                ", but base.sha256 lists " + ToHex(pieces[piece]));
+  EXPECT_FALSE(Exists(Out()));
+}
+
+TEST_F(HashedJoin, ADamagedLastPieceIsRefusedWithoutALineForTheResult) {
+  const std::string piece = dir / "set/base.c03";
+  Damage("base.c03");
+  EXPECT_EQ(Join(pieces, nullptr), kIoFailure);
+  EXPECT_NE(std::string(io.text).find(piece + ": damaged"), std::string::npos)
+      << io.text;
+  EXPECT_FALSE(Exists(Out()));
+}
+
+TEST_F(HashedJoin, AResultThatDiffersFromItsLineIsRefused) {
+  // The pieces match a list made of damaged pieces: only the result's line
+  // can tell.
+  Damage("base.c02");
+  std::map<std::string, Sha256> damaged = pieces;
+  damaged[dir / "set/base.c02"] = DigestOf(dir / "set/base.c02");
+  Bytes joined = source;
+  joined[3716 + 4000 + 2000] ^= 0x01;  // where c02's middle byte lands
+  Sha256 got = Digest::Of(joined.data(), joined.size());
+  EXPECT_EQ(Join(damaged, &result), kIoFailure);
+  EXPECT_EQ(std::string(io.text),
+            "parvex: " + Out() + ".part: the joined bytes have SHA-256 " +
+                ToHex(got) + ", but base.sha256 lists " + ToHex(result) +
+                " for base.bin")
+      << "the .part keeps the damaged bytes for a look";
+  EXPECT_FALSE(Exists(Out()));
+}
+
+TEST(HashedCut, DigestsListThePiecesWrittenAndTheSourceInOrder) {
+  test::TempDir dir;
+  WriteFile(dir / "base.bin", Pattern(10000, 9));
+  AnsweringHashingPlatform p;
+  p.StartDigests();
+  Failure io = {};
+  ASSERT_EQ(CutFile(p, 4000, (dir / "base.bin").c_str(), "", false, false,
+                    &io),
+            kDone)
+      << io.text;
+  std::vector<HashingPlatform::FileDigest> got;
+  Failure why = {};
+  ASSERT_TRUE(p.Digests(&got, &why)) << why.text;
+  std::vector<std::string> want = {dir / "base.c00", dir / "base.c01",
+                                   dir / "base.c02", dir / "base.bin"};
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t k = 0; k < want.size(); ++k) {
+    EXPECT_EQ(got[k].path, want[k]) << k;
+    EXPECT_EQ(got[k].written, k < 3) << k;
+    EXPECT_EQ(ToHex(got[k].digest), ToHex(DigestOf(want[k]))) << want[k];
+  }
+}
+
+}  // namespace
+}  // namespace pvx
