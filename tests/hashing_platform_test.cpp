@@ -36,9 +36,7 @@ class AnsweringHashingPlatform : public HashingPlatform {
   void ProgressLabel(const char*) override {}
   void ProgressPos(int) override {}
   bool ProgressCheckCancel() override { return finished_; }
-  void ProgressItemText(int item, const char*) override {
-    if (item == kProgressButton) finished_ = true;
-  }
+  void ProgressFinish(const char*, bool) override { finished_ = true; }
   void ProgressDestroy() override {}
 
  private:
