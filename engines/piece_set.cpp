@@ -199,9 +199,8 @@ bool SurveySet(Platform& p, const char* file, SetSurvey* out,
     }
   }
 
-  // Walk the pieces as a join does, while the data falls short of the
-  // source size. A missing piece is counted as long as the others, so that
-  // the walk goes on and every missing piece is named.
+  // The pieces a join reads, each measured against what the set needs
+  // there.
   const uint64_t head = uint64_t{out->image} + out->header.header_size;
   const uint64_t source = out->header.size;
   auto path_of = [&](uint64_t k) {
@@ -211,50 +210,73 @@ bool SurveySet(Platform& p, const char* file, SetSurvey* out,
   };
   first.status = SurveyPiece::kOk;
   out->pieces.push_back(first);
-  uint64_t data = first.length - head;  // counted, missing pieces estimated
-  out->data = data;
-  uint64_t size = first.length;         // a whole piece, as far as known
+  out->data = first.length - head;
+  // Every piece but the last is whole, so the set's piece size is the
+  // longer of the first two (piece 0 may be cut short, piece 1 may be the
+  // last), and with it the number of pieces the set has: a short or missing
+  // piece is named by itself and never shifts the blame onto the others.
+  SurveyPiece second;
+  std::tie(second.name, second.path) = path_of(1);
+  const bool have_second = Measure(p, &second);
+  uint64_t size = first.length;
+  if (have_second && second.length > size) size = second.length;
+  const uint64_t whole = head + source;  // bytes the set holds
+  const uint64_t count = size > 0 ? (whole + size - 1) / size : 1;
+  // Walk the pieces a join reads: as many as that count, and on while the
+  // data falls short and the last one walked is whole (a piece 0 longer
+  // than the others makes the count too small; a join takes any lengths
+  // that add up). A missing piece is counted as a whole one.
+  uint64_t data = first.length - head;
   bool gaps = false;
-  for (uint64_t k = 1; data < source && k < kMaxSurveyed; ++k) {
+  bool whole_last = true;
+  for (uint64_t k = 1;
+       (k < count || (data < source && whole_last)) && k < kMaxSurveyed; ++k) {
     SurveyPiece piece;
-    std::tie(piece.name, piece.path) = path_of(k);
-    if (Measure(p, &piece)) {
+    if (k == 1) {
+      piece = second;
+    } else {
+      std::tie(piece.name, piece.path) = path_of(k);
+    }
+    if (k == 1 ? have_second : Measure(p, &piece)) {
       piece.status = SurveyPiece::kOk;
-      // Every piece but the last is whole: the longer of the first two
-      // (piece 0 may be cut short, piece 1 may be the last).
-      if (k == 1 && piece.length > size) size = piece.length;
       data += piece.length;
       out->data += piece.length;
+      whole_last = piece.length == size;
     } else {
       gaps = true;
       data += size > 0 ? size : 1;
+      whole_last = true;
     }
     out->pieces.push_back(piece);
   }
   // What each piece should hold: whole pieces, then the rest in the last.
-  const size_t last = out->pieces.size() - 1;
-  for (size_t k = 0; k < out->pieces.size(); ++k) {
+  // Lengths count only where the pieces do not add up to the source (a
+  // join takes any lengths that do).
+  const uint64_t n = out->pieces.size();
+  for (uint64_t k = 0; k < n; ++k) {
     SurveyPiece& piece = out->pieces[k];
-    uint64_t before = k == 0 ? 0 : (first.length - head) + (k - 1) * size;
-    piece.expected =
-        k == 0 ? std::min(first.length, head + source)
-        : k < last ? size
-                   : (source > before ? source - before : 0);
+    piece.expected = k + 1 < n ? size
+                     : whole > (n - 1) * size ? whole - (n - 1) * size
+                                              : 0;
     if (piece.status == SurveyPiece::kOk && (gaps || out->data != source) &&
         piece.length != piece.expected)
       piece.status = piece.length < piece.expected ? SurveyPiece::kShort
                                                    : SurveyPiece::kLong;
   }
-  // Pieces all there but holding too much or too little in sum.
-  if (!gaps && out->data != source) {
-    SurveyPiece& end_piece = out->pieces[last];
+  // Pieces all there with the lengths a set has, but holding too much or
+  // too little in sum: the last one says so.
+  bool flagged = false;
+  for (const SurveyPiece& piece : out->pieces)
+    flagged = flagged || piece.status != SurveyPiece::kOk;
+  if (!gaps && !flagged && out->data != source) {
+    SurveyPiece& end_piece = out->pieces[n - 1];
     if (end_piece.status == SurveyPiece::kOk)
       end_piece.status = out->data < source ? SurveyPiece::kShort
                                             : SurveyPiece::kLong;
   }
-  const uint64_t count = out->pieces.size();
+  const uint64_t count_walked = n;
   // Pieces past the end: not part of the set, but worth a word.
-  for (uint64_t k = count; k < count + 100; ++k) {
+  for (uint64_t k = count_walked; k < count_walked + 100; ++k) {
     SurveyPiece piece;
     std::tie(piece.name, piece.path) = path_of(k);
     if (!p.Exists(piece.path.c_str())) break;
