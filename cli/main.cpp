@@ -598,9 +598,29 @@ int RunJoin(CliPlatform& p, const Options& o) {
     result = pvx::JoinFile(p, o.file.c_str(), destination.c_str(), o.pause,
                            &io);
   }
+  // A piece the list found damaged, with recovery data beside the set: the
+  // join starts again from the pieces rebuilt for it (its NAME.part is
+  // replaced). Not for standard output, which has the bytes already, nor
+  // with a pause per disk.
+  if (result != pvx::kDone && p.Mismatched() && !p.Cancelled() &&
+      !o.no_repair && !o.pause && o.output != "-") {
+    const std::string index = pvx::FindRecoveryIndex(p, o.file);
+    if (!index.empty()) {
+      if (result == pvx::kIoFailure) p.Notify(io.text);
+      p.TakeKept();
+      std::string text =
+          index + Say(lang,
+                      ": the set has recovery data; the damaged piece is "
+                      "rebuilt from it for this join",
+                      ": この組にはリカバリデータがあります. 壊れた分割"
+                      "ファイルをそこから復元して結合します");
+      p.Notify(text.c_str());
+      return JoinRebuilt(p, o, set, index);
+    }
+  }
   const int status = ExitStatus(p, result, io);
-  // A piece the list found damaged is not rebuilt during the join; say
-  // where help is when the set has recovery data.
+  // Where it cannot start again, say where help is when the set has
+  // recovery data.
   if (status == kExitFailed && have_check && !o.no_repair) {
     const std::string index = pvx::FindRecoveryIndex(p, o.file);
     if (!index.empty()) {

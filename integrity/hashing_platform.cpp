@@ -99,6 +99,7 @@ bool HashingPlatform::CheckPieces(bool all, Failure* why) {
     digests_[c.path] = d;
     auto want = expect_.find(c.path);
     if (want == expect_.end() || want->second == d) continue;
+    mismatched_ = true;
     if (why) {
       Format(why->text, sizeof why->text,
              Language() == Lang::kJapanese
@@ -221,6 +222,7 @@ bool HashingPlatform::Commit(FileHandle f, bool replace, bool* taken,
     o->broken = true;
     digests_[PathOf(f)] = d;
     if (d != output_) {
+      mismatched_ = true;
       if (why) {
         Format(why->text, sizeof why->text,
                Language() == Lang::kJapanese

@@ -32,6 +32,10 @@ class HashingPlatform : public PosixPlatform {
   void Expect(std::map<std::string, Sha256> pieces, const Sha256* output,
               std::string output_name, std::string list);
 
+  // True once a piece or the output has been found to differ from what
+  // Expect gave (the failure then said which).
+  bool Mismatched() const { return mismatched_; }
+
   struct FileDigest {
     std::string path;   // a written file's committed name
     bool written;
@@ -89,6 +93,7 @@ class HashingPlatform : public PosixPlatform {
   std::map<std::string, Sha256> digests_;  // finished streams, by path
   std::map<std::string, Sha256> expect_;
   bool expect_output_ = false;
+  bool mismatched_ = false;
   Sha256 output_ = {};
   std::string output_name_;  // as the list names it
   std::string list_;

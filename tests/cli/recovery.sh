@@ -243,13 +243,28 @@ expect_rc 1
 expect_text err.txt "cannot be rebuilt"
 [ -z "$(ls -A toolittle 2>/dev/null)" ] || fail "toolittle: $(ls -A toolittle)"
 
-# A piece only the checksum list finds damaged stops the join; the message
-# points at verify and repair, which rebuild it.
+# A piece only the checksum list finds damaged: the join starts again from
+# the piece rebuilt for it, and the set's folder stays as it was (the
+# damaged piece too, until parvex repair).
 fresh listed
 flip listed/data.c02 17
+cp listed/data.c02 listed.flipped
+(cd listed && ls -A | sort) >listed.before
 run join -d listed.out listed/data.c00
-expect_rc 1
-expect_text err.txt "data.c02"
+expect_rc 0
+expect_text err.txt "data.c02: damaged"
+expect_text err.txt "listed/data.par2: the set has recovery data"
+expect_text err.txt "data.c02: rebuilt from the recovery data"
+expect_same data.bin listed.out/data.bin
+(cd listed && ls -A | sort) >listed.after
+cmp -s listed.before listed.after ||
+  fail "the join changed the set's folder: $(diff listed.before listed.after)"
+expect_same listed.flipped listed/data.c02
+[ -z "$(ls -A listed.out | grep -v '^data.bin$')" ] ||
+  fail "listed.out holds more than the result: $(ls -A listed.out)"
+# Standard output has the bytes already: no second start, the hint instead.
+IN=/dev/null "$PARVEX" join -o - listed/data.c00 >/dev/null 2>err.txt </dev/null
+[ $? = 1 ] || fail "join -o - of a damaged piece did not fail"
 expect_text err.txt "listed/data.par2: the set has recovery data"
 run repair listed/data.c00
 expect_rc 0
