@@ -145,8 +145,6 @@ std::string Printed(const std::string& text) {
   return out.data();
 }
 
-// More pieces than this are not looked for one by one.
-constexpr uint64_t kMaxSurveyed = 10000;
 
 }  // namespace
 
@@ -215,7 +213,7 @@ bool SurveySet(Platform& p, const char* file, SetSurvey* out,
   out->data = data;
   uint64_t size = first.length;         // a whole piece, as far as known
   bool gaps = false;
-  for (uint64_t k = 1; data < source && k < kMaxSurveyed; ++k) {
+  for (uint64_t k = 1; data < source && k < kMaxSetPieces; ++k) {
     SurveyPiece piece;
     std::tie(piece.name, piece.path) = path_of(k);
     if (Measure(p, &piece)) {

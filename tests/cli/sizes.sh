@@ -78,12 +78,12 @@ for n in 2 3 7 10 100; do
 done
 expect_size p3/big.c00 1000095
 
-# N above 100, and what is no count: refused before anything is written.
-for bad in 101 1000 0 1 x 3K -2 ""; do
+# N above 10,000, and what is no count: refused before anything is written.
+for bad in 10001 100000 0 1 x 3K -2 ""; do
   run cut --pieces "$bad" -d refused big.bin
   expect_rc 2
   expect_text err.txt "parvex: invalid number of pieces: '$bad'"
-  expect_text err.txt "2 to 100"
+  expect_text err.txt "N is a whole number from 2 to 10000 (a set holds at most 10000 pieces)"
 done
 expect_absent refused
 # A file too short for N equal pieces with the head in piece 0.
