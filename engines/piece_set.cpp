@@ -145,7 +145,6 @@ std::string Printed(const std::string& text) {
   return out.data();
 }
 
-
 }  // namespace
 
 bool SurveySet(Platform& p, const char* file, SetSurvey* out,
@@ -198,8 +197,9 @@ bool SurveySet(Platform& p, const char* file, SetSurvey* out,
   }
 
   // Walk the pieces as a join does, while the data falls short of the
-  // source size. A missing piece is counted as long as the others, so that
-  // the walk goes on and every missing piece is named.
+  // source size, up to the last a set may hold (c9999). A missing piece is
+  // counted as long as the others, so that the walk goes on and every
+  // missing piece is named.
   const uint64_t head = uint64_t{out->image} + out->header.header_size;
   const uint64_t source = out->header.size;
   auto path_of = [&](uint64_t k) {
