@@ -44,9 +44,26 @@ void GroupDigits(const char* digits, char* out, size_t cap) {
   if (cap) out[o < cap ? o : cap - 1] = 0;
 }
 
-void KilobyteText(uint32_t bytes, char* out, size_t cap) {
-  char digits[16];
-  Format(digits, sizeof digits, "%u", bytes >> 10);
+void KilobyteText(uint64_t bytes, char* out, size_t cap) {
+  // Digit by digit, by subtraction: the Windows programs need no 64-bit
+  // division for this. Below 2^54 kilobytes: 17 digits at most.
+  static const uint64_t kPowers[] = {
+      10000000000000000ull, 1000000000000000ull, 100000000000000ull,
+      10000000000000ull, 1000000000000ull, 100000000000ull, 10000000000ull,
+      1000000000ull, 100000000ull, 10000000ull, 1000000ull, 100000ull,
+      10000ull, 1000ull, 100ull, 10ull, 1ull};
+  uint64_t kb = bytes >> 10;
+  char digits[24];
+  size_t n = 0;
+  for (uint64_t power : kPowers) {
+    char digit = '0';
+    while (kb >= power) {
+      kb -= power;
+      ++digit;
+    }
+    if (n != 0 || digit != '0' || power == 1) digits[n++] = digit;
+  }
+  digits[n] = 0;
   GroupDigits(digits, out, cap);
 }
 

@@ -25,6 +25,6 @@ const char* NameOf(const char* path, char sep = kNativeSep);
 // "1234567" -> "1,234,567".
 void GroupDigits(const char* digits, char* out, size_t cap);
 // Bytes in whole kilobytes, grouped: 1457664 -> "1,423".
-void KilobyteText(uint32_t bytes, char* out, size_t cap);
+void KilobyteText(uint64_t bytes, char* out, size_t cap);
 
 }  // namespace pvx

@@ -4,7 +4,9 @@
 #   bash bench/run.sh
 #
 # Settings (environment):
-#   SIZE_MIB   size of the random file in MiB (512)
+#   SIZE_MIB   size of the random file in MiB (512); 6144 is the large case:
+#              a source above 4 GiB (parvex writes the @PARVEX+ header) in
+#              769 pieces of 8M
 #   PAIRS      timed rounds after one warm-up round (7)
 #   PIECE      piece size for parvex cut -s and split -b (8M)
 #   PARVEX     the parvex to time (build/cli/parvex, built when missing)
@@ -75,11 +77,18 @@ echo "parvex: $parvex"
 echo "nproc: $(nproc); bench folder: $work (filesystem $fstype)"
 echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 
+# The source, three sets of it, and the outputs of two runs side by side.
+need_kib=$((size_mib * 1024 * 6 + 1024 * 1024))
+free_kib=$(df -Pk "$work" | awk 'NR == 2 { print $4 }')
+[ "${free_kib:-0}" -ge "$need_kib" ] ||
+  die "$work has $((free_kib / 1024)) MiB free; ${size_mib} MiB needs about $((need_kib / 1024)) MiB"
+
 echo "==> preparing (untimed): source, a split set, parvex sets"
 size=$((size_mib * 1024 * 1024))
 head -c "$size" /dev/urandom >big.bin
 mkdir -p sets/split sets/plain
-split -b "$piece" big.bin sets/split/big.
+# Four-letter suffixes: the default two give out after 676 pieces.
+split -a 4 -b "$piece" big.bin sets/split/big.
 # shellcheck disable=SC2086
 "$parvex" cut -y -s "$piece" $no_checksum -d sets/plain big.bin >/dev/null
 [ -f sets/plain/big.c00 ] || die "parvex cut made no sets/plain/big.c00"
@@ -148,9 +157,9 @@ label[cut_nolist]="parvex cut -s $piece${no_checksum:+ $no_checksum}"
 cmd[cut_list]="$pvx cut -y -s $piece -d o_cut_list big.bin"
 chk[cut_list]=check_cut_list
 label[cut_list]="parvex cut -s $piece (writes the list)"
-cmd[split]="split -b $piece big.bin o_split/big."
+cmd[split]="split -a 4 -b $piece big.bin o_split/big."
 chk[split]=check_split
-label[split]="split -b $piece"
+label[split]="split -a 4 -b $piece"
 cmd[join_nolist]="$pvx join -y -d o_join_nolist sets/plain/big.c00"
 chk[join_nolist]=check_joined
 label[join_nolist]="parvex join (set without list)"

@@ -201,15 +201,18 @@ uint32_t SizeForPieces(CliPlatform& p, const Options& o, uint32_t head,
                        int* status) {
   Lang lang = p.Language();
   uint32_t n = 0;
-  if (!pvx::ParsePieceCount(o.pieces, &n) || n < 2 ||
-      n > static_cast<uint32_t>(pvx::kMaxPieces)) {
+  const uint32_t limit = static_cast<uint32_t>(p.PieceLimit());
+  if (!pvx::ParsePieceCount(o.pieces, &n) || n < 2 || n > limit) {
+    const std::string most = std::to_string(limit);
     *status = UsageError(
         p,
         Say(lang, "invalid number of pieces: '", "分割数が正しくありません: '") +
             o.pieces +
-            Say(lang, "'; N is a whole number from 2 to 100 (a set holds at "
-                      "most 100 pieces)",
-                "'. N は 2 から 100 までの整数です (1 組は最大 100 個)"),
+            Say(lang, "'; N is a whole number from 2 to ",
+                "'. N は 2 から ") +
+            most +
+            Say(lang, " (a set holds at most ", " までの整数です (1 組は最大 ") +
+            most + Say(lang, " pieces)", " 個)"),
         "cut");
     return 0;
   }
@@ -237,31 +240,44 @@ uint32_t SizeForPieces(CliPlatform& p, const Options& o, uint32_t head,
   return size;
 }
 
-// A set holds at most 100 pieces: a cut that would need more is refused
-// before it writes anything. True when the cut may go on.
+// A set holds at most PieceLimit pieces (10,000): a cut that would need
+// more is refused before it writes anything. True when the cut may go on.
 bool FitsInOneSet(CliPlatform& p, const std::string& file,
                   uint32_t piece_size, uint32_t head) {
   struct stat st;
   if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<uint64_t>(st.st_size) <= piece_size ||
-      static_cast<uint64_t>(st.st_size) > UINT32_MAX)
+      static_cast<uint64_t>(st.st_size) <= piece_size)
     return true;
-  uint64_t total = static_cast<uint64_t>(st.st_size) + head;
-  uint64_t pieces = (total + piece_size - 1) / piece_size;
-  if (pieces <= static_cast<uint64_t>(pvx::kMaxPieces)) return true;
-  uint64_t fits = (total + pvx::kMaxPieces - 1) / pvx::kMaxPieces;
+  const uint64_t limit = static_cast<uint64_t>(p.PieceLimit());
+  const uint64_t total = static_cast<uint64_t>(st.st_size) + head;
+  const uint64_t pieces = (total + piece_size - 1) / piece_size;
+  if (pieces <= limit) return true;
+  const uint64_t fits = (total + limit - 1) / limit;
   char text[512];
-  snprintf(text, sizeof text,
-           Say(p.Language(),
-               "%s: pieces of %u bytes would make %llu "
-               "pieces, more than the 100 a set can hold; the "
-               "smallest piece size that fits is %llu bytes (-s %llu)",
-               "%s: %u バイトずつでは %llu 個になり, 上限の "
-               "100 個を超えます. 収まる最小の分割サイズは %llu "
-               "バイトです (-s %llu)"),
-           file.c_str(), piece_size, static_cast<unsigned long long>(pieces),
-           static_cast<unsigned long long>(fits),
-           static_cast<unsigned long long>(fits));
+  if (fits > UINT32_MAX) {
+    // Even pieces of 4 GiB less a byte make too many.
+    snprintf(text, sizeof text,
+             Say(p.Language(),
+                 "%s: %llu bytes need more than the %llu pieces a set can "
+                 "hold, even of the largest piece size (4294967295 bytes)",
+                 "%s: %llu バイトは最大の分割サイズ (4294967295 バイト) "
+                 "でも上限の %llu 個を超えます"),
+             file.c_str(), static_cast<unsigned long long>(st.st_size),
+             static_cast<unsigned long long>(limit));
+  } else {
+    snprintf(text, sizeof text,
+             Say(p.Language(),
+                 "%s: pieces of %u bytes would make %llu "
+                 "pieces, more than the %llu a set can hold; the "
+                 "smallest piece size that fits is %llu bytes (-s %llu)",
+                 "%s: %u バイトずつでは %llu 個になり, 上限の "
+                 "%llu 個を超えます. 収まる最小の分割サイズは %llu "
+                 "バイトです (-s %llu)"),
+             file.c_str(), piece_size, static_cast<unsigned long long>(pieces),
+             static_cast<unsigned long long>(limit),
+             static_cast<unsigned long long>(fits),
+             static_cast<unsigned long long>(fits));
+  }
   p.Notify(text);
   return false;
 }
@@ -316,9 +332,11 @@ std::vector<std::string> CutPieces(std::vector<std::string> pieces) {
   auto is_program = [](const std::string& path) {
     return path.size() > 4 && path.compare(path.size() - 4, 4, ".exe") == 0;
   };
+  // Names of one stem: a longer number is a larger one (c99 < c100).
   std::sort(pieces.begin(), pieces.end(),
             [&](const std::string& a, const std::string& b) {
               if (is_program(a) != is_program(b)) return is_program(a);
+              if (a.size() != b.size()) return a.size() < b.size();
               return a < b;
             });
   return pieces;
@@ -822,8 +840,8 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
         o->pieces_given = true;
       },
       Say(lang, "Cut into N pieces of equal size, the last one shorter "
-                "(N at most 100)",
-          "同じ大きさの N 個に分割する (最後は短くなる. N は 100 まで)"))
+                "(N at most 10000)",
+          "同じ大きさの N 個に分割する (最後は短くなる. N は 10000 まで)"))
       ->type_name("N");
   size->excludes(pieces);
   c.cut->add_flag("-x,--self-join", o->self_join,

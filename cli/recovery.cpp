@@ -149,11 +149,14 @@ const char* StateText(Lang lang, par2::PieceState s) {
 // The pieces that are not good, one line each on standard output.
 size_t PrintPieces(Lang lang, const par2::VerifyReport& report,
                    bool good_too) {
-  // By name: the recovery data holds them in the order of their ids.
+  // By name: the recovery data holds them in the order of their ids. The
+  // names share one stem: a longer number is a larger one (c99 < c100).
   std::vector<const par2::PieceReport*> sorted;
   for (const par2::PieceReport& piece : report.pieces) sorted.push_back(&piece);
   std::sort(sorted.begin(), sorted.end(),
             [](const par2::PieceReport* a, const par2::PieceReport* b) {
+              if (a->name.size() != b->name.size())
+                return a->name.size() < b->name.size();
               return a->name < b->name;
             });
   size_t bad = 0;

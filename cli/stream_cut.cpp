@@ -198,7 +198,8 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
   }
   Failure why;
   input_ = p_.OpenStandardInput(&why);
-  if (!DecideCutNames(p_, folder_.c_str(), base, sizeof base, 0, kMaxPieces,
+  const int limit = p_.PieceLimit();
+  if (!DecideCutNames(p_, folder_.c_str(), base, sizeof base, 0, limit,
                       self_join,
                       self_join && StrCompareNoCase(parts.ext, ".exe") == 0,
                       input_))
@@ -232,17 +233,14 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     }
     if (interrupted) continue;  // another signal
     if (got == 0) break;
-    // What fits below 4 GiB is written; the byte past it ends the cut.
-    const bool too_large = total + got > 0xFFFFFFFFu;
-    if (too_large) got = static_cast<uint32_t>(0xFFFFFFFFu - total);
     total += got;
     if (digests_ && digests_->wanted) source.Update(buffer, got);
     const uint8_t* data = buffer;
     while (got != 0) {
       if (k < 0 || in_piece == piece_size) {
         ++k;
-        if (k >= kMaxPieces) {
-          Tell(p_, kMsgTooManyPieces);
+        if (k >= limit) {
+          Tell(p_, kMsgTooManyPiecesOf, limit);
           TellWritten();
           return kFailed;
         }
@@ -286,18 +284,13 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
         return kIoFailure;
       }
     }
-    if (too_large) {
-      Tell(p_, kMsgTooLarge, Say(lang, "standard input", "標準入力"));
-      TellWritten();
-      return kFailed;
-    }
-    KilobyteText(static_cast<uint32_t>(total), kb, sizeof kb);
+    KilobyteText(total, kb, sizeof kb);
     Format(text, sizeof text, Text(lang, kMsgCutCaption), name.c_str(), kb);
     p_.ProgressCaption(text);
     p_.ProgressPos(static_cast<int>(in_piece * kRangeHigh / piece_size));
   }
 
-  KilobyteText(static_cast<uint32_t>(total), kb, sizeof kb);
+  KilobyteText(total, kb, sizeof kb);
   if (total <= piece_size) {
     // A file this long is not cut: nothing stays.
     for (FileHandle f : {scope_.output, scope_.piece})

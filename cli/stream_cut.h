@@ -15,9 +15,10 @@ namespace pvx {
 // name with the same bytes makes (byte for byte), in folder (empty: the
 // current folder; otherwise ending in '/'). Piece 0 is written first with
 // a SourceSize of 0 and gets its header again, with the size that arrived,
-// once the input has ended; it takes its name last. A stream of 4 GiB or
-// more, or one that needs more than 100 pieces, fails after naming the
-// pieces written so far. Returns an EngineResult (engines.h).
+// once the input has ended (classic, with the record, or "@PARVEX+" from
+// 4 GiB on); it takes its name last. A stream that needs more pieces than
+// the platform's PieceLimit fails after naming the pieces written so far.
+// Returns an EngineResult (engines.h).
 // What a stream cut hashes itself for the checksum list: the bytes that
 // arrived, and piece 0 (whose header is written again at the end).
 struct StreamDigests {

@@ -20,16 +20,13 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
     p.Notify(why.text);
     return kFailed;
   }
-  uint64_t length = 0;
-  if (!p.Length(scope.input, &length, &why)) {
+  // A source of 4 GiB or more gets the "@PARVEX+" header (HeaderForSource);
+  // its pieces stay below 4 GiB, as piece_size is.
+  uint64_t size = 0;
+  if (!p.Length(scope.input, &size, &why)) {
     p.Notify(why.text);
     return kFailed;
   }
-  if (length > 0xFFFFFFFFu) {
-    Tell(p, kMsgTooLarge, parts.name);
-    return kFailed;
-  }
-  const uint32_t size = static_cast<uint32_t>(length);
   char kb[32];
   KilobyteText(size, kb, sizeof kb);
   if (size <= piece_size) {
@@ -66,11 +63,13 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
   if (!HeaderForSource(p, parts.name, size, header)) return kFailed;
 
   const char* folder = destination[0] ? destination : parts.folder;
-  // How many pieces the set has (one more than a set may hold stands for
-  // all the rest: the cut stops there).
-  uint64_t planned = (uint64_t{size} + head + piece_size - 1) / piece_size;
-  const int count = planned > kMaxPieces ? kMaxPieces + 1
-                                         : static_cast<int>(planned);
+  // How many pieces the set has (one more than this program cuts stands
+  // for all the rest: the cut stops there).
+  const int limit = p.PieceLimit();
+  const uint64_t planned = (size + head + piece_size - 1) / piece_size;
+  const int count = planned > static_cast<uint64_t>(limit)
+                        ? limit + 1
+                        : static_cast<int>(planned);
   const bool rename = self_join && StrCompareNoCase(parts.ext, ".exe") == 0;
   char base[kPathCap];
   if (self_join ? !SelfJoinBase(base, sizeof base, parts.base)
@@ -86,7 +85,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
     return kFailed;
   if (folder[0]) CreateFolderChain(p, folder);
 
-  Counts c = {size, 0, size};
+  Counts c = {static_cast<int64_t>(size), 0, size};
   if (!scope.ShowProgress()) return kFailed;
   char text[kPathCap + 64];
   Format(text, sizeof text, Text(p.Language(), kMsgCutCaption), parts.name, kb);
@@ -160,8 +159,12 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
     if (!CommitNamed(p, scope.piece, path, name, kMsgOverwrite, io))
       return kIoFailure;
     ++k;
-    if (k > kMaxPieces) {
-      Tell(p, kMsgTooManyPieces);
+    if (k > limit) {
+      // Parvex.exe's own words for its limit of 100.
+      if (limit == 100)
+        Tell(p, kMsgTooManyPieces);
+      else
+        Tell(p, kMsgTooManyPiecesOf, limit);
       return kFailed;
     }
     p.Close(scope.piece);

@@ -154,7 +154,7 @@ bool IsInput(Platform& p, const char* path, FileHandle first,
         !StrAppend(piece_path, sizeof piece_path, name))
       return false;
     if (!p.Exists(piece_path)) {
-      if (k >= kMaxPieces) return false;
+      if (k >= p.PieceLimit()) return false;
       continue;
     }
     FileHandle piece = p.OpenRead(piece_path, &why);

@@ -87,8 +87,9 @@ bool AskReplace(Platform& p, const char* path, int id, const char* name);
 
 // True when path names one of the files being read: first (the open piece
 // or the stub's own file), or any existing piece folder + "<base>.cNN" from
-// piece first_k on (all of them up to c99, gaps or not). Decided before
-// anything is created or emptied.
+// piece first_k on (all of them up to the platform's PieceLimit, gaps or
+// not, then as long as they go on). Decided before anything is created or
+// emptied.
 bool IsInput(Platform& p, const char* path, FileHandle first,
              const char* folder, const char* base, int first_k);
 

@@ -90,6 +90,8 @@ const Entry kTexts[kTextCount] = {
          "(UTF-8 で %u バイトまで).",
          "%s: this file name is too long for the piece header beside its "
          "Shift_JIS stand-in: it may be %u bytes long (UTF-8) at most.")
+    TOOL("分割ファイル数が%dを超えました.",
+         "The number of pieces has exceeded %d.")
 };
 
 }  // namespace

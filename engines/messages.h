@@ -36,6 +36,7 @@ enum Msg {
   kMsgPieceSizeTooSmall, // piece size, head length
   kMsgNameNotStorable,   // name
   kMsgNameTooLongForRecord,  // name, longest exact name in bytes (number)
+  kMsgTooManyPiecesOf,   // the most pieces a cut makes (number)
   kMsgCount
 };
 

@@ -145,9 +145,6 @@ std::string Printed(const std::string& text) {
   return out.data();
 }
 
-// More pieces than this are not looked for one by one.
-constexpr uint64_t kMaxSurveyed = 10000;
-
 }  // namespace
 
 bool SurveySet(Platform& p, const char* file, SetSurvey* out,
@@ -230,7 +227,7 @@ bool SurveySet(Platform& p, const char* file, SetSurvey* out,
   bool gaps = false;
   bool whole_last = true;
   for (uint64_t k = 1;
-       (k < count || (data < source && whole_last)) && k < kMaxSurveyed; ++k) {
+       (k < count || (data < source && whole_last)) && k < kMaxSetPieces; ++k) {
     SurveyPiece piece;
     if (k == 1) {
       piece = second;

@@ -86,6 +86,10 @@ class Platform {
   PVX_OP uint8_t* ChunkBuffer() PVX_PURE;
   // Closes the file; null is ignored. Never fails.
   PVX_OP void Close(FileHandle f) PVX_PURE;
+  // The most pieces this program's cut makes, from 2 up to the 10,000 a
+  // set holds (kMaxSetPieces): a longer cut is refused. The own-input
+  // guard of every engine looks for pieces up to this number too.
+  PVX_OP int PieceLimit() PVX_PURE;
 
   // ---- names and folders --------------------------------------------------
   // True when a file or a folder of that name exists.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path.h"
 #include "engines/engines.h"
 #include "engines/messages.h"
 #include "format/piece_format.h"
@@ -87,22 +88,73 @@ TEST_F(Cut, HeaderOfPieceZeroDescribesTheSource) {
   EXPECT_EQ(0, memcmp(c00.data(), expected, kHeaderSize));
 }
 
-TEST_F(Cut, HundredPiecesCompleteAndTheHundredAndFirstIsRefused) {
+// The piece limit is the platform's: Parvex.exe's 100 with its own words,
+// any other with the number in the text.
+TEST_F(Cut, ThePlatformsPieceLimitCompletesAndOneMoreIsRefused) {
   // piece 0 holds 400 - 284 = 116 data bytes, the others 400.
-  const uint32_t exact = 116 + 99 * 400;
-  WriteFile(dir / "r.bin", Pattern(exact));
-  ASSERT_EQ(Run(dir / "r.bin", 400), kDone);
-  EXPECT_TRUE(Exists(dir / "r.c99"));
-  EXPECT_FALSE(Exists(dir / "r.c100"));
+  struct Case {
+    int limit;
+    Lang lang;
+    std::string notice;
+  };
+  const Case cases[] = {
+      {100, Lang::kJapanese, "分割ファイル数が100を超えました."},
+      {100, Lang::kEnglish, "The number of pieces has exceeded 100."},
+      {150, Lang::kJapanese, "分割ファイル数が150を超えました."},
+      {150, Lang::kEnglish, "The number of pieces has exceeded 150."}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.limit);
+    const uint32_t exact = 116 + (c.limit - 1) * 400;
+    const std::string last = "r.c" + std::to_string(c.limit - 1);
+    const std::string over = "r.c" + std::to_string(c.limit);
+    test::TempDir fits, more;
+    WriteFile(fits / "r.bin", Pattern(exact));
+    WriteFile(more / "r.bin", Pattern(exact + 1));
+    FakePlatform q;
+    q.SetPieceLimit(c.limit);
+    q.lang = c.lang;
+    ASSERT_EQ(CutFile(q, 400, (fits / "r.bin").c_str(), "", false, false, &io),
+              kDone);
+    EXPECT_TRUE(Exists(fits / last));
+    EXPECT_FALSE(Exists(fits / over));
+    EXPECT_TRUE(q.Notices().empty());
 
-  test::TempDir other;
-  WriteFile(other / "r.bin", Pattern(exact + 1));
-  FakePlatform q;
-  EXPECT_EQ(CutFile(q, 400, (other / "r.bin").c_str(), "", false, false, &io),
-            kFailed);
-  EXPECT_EQ(FileSize(other / "r.c100"), 1u);
-  EXPECT_EQ(q.Notices(), std::vector<std::string>{"分割ファイル数が100を超えました."});
-  EXPECT_EQ(q.Filter("item").size(), 0u);
+    FakePlatform r;
+    r.SetPieceLimit(c.limit);
+    r.lang = c.lang;
+    EXPECT_EQ(CutFile(r, 400, (more / "r.bin").c_str(), "", false, false, &io),
+              kFailed);
+    EXPECT_EQ(FileSize(more / over), 1u);
+    EXPECT_EQ(r.Notices(), std::vector<std::string>{c.notice});
+    EXPECT_EQ(r.Filter("item").size(), 0u);
+  }
+}
+
+// Past c99 the numbers go on in as many digits as they need, and the set
+// joins back whole.
+TEST_F(Cut, MoreThanAHundredPiecesAreNumberedOnFromC100) {
+  const uint32_t length = 116 + 249 * 400 + 7;  // 251 pieces
+  Bytes src = Pattern(length);
+  WriteFile(dir / "r.bin", src);
+  ASSERT_EQ(Run(dir / "r.bin", 400), kDone);
+  std::vector<std::string> pieces;
+  for (int k = 0; k <= 250; ++k) {
+    char name[16];
+    snprintf(name, sizeof name, "r.c%02d", k);
+    pieces.push_back(name);
+  }
+  EXPECT_EQ(FileSize(dir / "r.c100"), 400u);
+  EXPECT_EQ(FileSize(dir / "r.c250"), 7u);
+  EXPECT_FALSE(Exists(dir / "r.c251"));
+  EXPECT_EQ(DataOf(pieces, kHeaderSize), src);
+  EXPECT_EQ(p.Filter("percent:"),
+            std::vector<std::string>{"r.bin is cut into 251 files."});
+
+  test::TempDir out;
+  ASSERT_EQ(JoinFile(p, (dir / "r.c00").c_str(), (out.path() + "/").c_str(),
+                     false, &io),
+            kDone);
+  EXPECT_EQ(ReadFile(out / "r.bin"), src);
 }
 
 TEST_F(Cut, SelfJoiningNames) {
@@ -235,15 +287,57 @@ TEST_F(Cut, MissingSourceNamesTheFile) {
   EXPECT_NE(p.Notices()[0].find("nothing.bin"), std::string::npos);
 }
 
-TEST_F(Cut, SourcesOf4GiBOrMoreAreRefusedBeforeAnythingIsWritten) {
+// A source of 4 GiB or more (its length and copy faked: only the headers
+// are written) gets "@PARVEX+", the low 32 bits in SourceSize and the full
+// size in the record; its pieces stay below 4 GiB.
+TEST_F(Cut, SourcesOf4GiBOrMoreGetTheLargeHeader) {
+  const uint64_t size = (uint64_t{4} << 30) + (1u << 20) + 5;
+  const uint32_t piece = 1u << 30;
   WriteFile(dir / "huge.iso", Pattern(10));
-  p.fake_length[dir / "huge.iso"] = 0x100000000ull;
-  EXPECT_EQ(Run(dir / "huge.iso", kSize144, false, false, dir / "out/"),
-            kFailed);
-  EXPECT_EQ(p.Notices(), std::vector<std::string>{
-                             "huge.isoは 4GB 以上です. 分割できません."});
-  EXPECT_FALSE(Exists(dir / "out"));
-  EXPECT_FALSE(Exists(dir / "huge.c00"));
+  p.fake_length[dir / "huge.iso"] = size;
+  p.pretend_copy = true;
+  p.lang = Lang::kEnglish;
+  ASSERT_EQ(Run(dir / "huge.iso", piece, false, false, dir / "out/"), kDone);
+  EXPECT_TRUE(p.Notices().empty());
+  EXPECT_TRUE(Exists(dir / "out/huge.c04"));
+  EXPECT_FALSE(Exists(dir / "out/huge.c05"));
+  EXPECT_EQ(p.Filter("caption:"),
+            std::vector<std::string>{"huge.iso (4,195,328 Kbytes)"});
+  EXPECT_EQ(p.Filter("percent:"),
+            std::vector<std::string>{"huge.iso is cut into 5 files."});
+
+  Bytes c00 = ReadFile(dir / "out/huge.c00");
+  ASSERT_GE(c00.size(), kHeaderSize);
+  EXPECT_EQ(std::string(c00.begin(), c00.begin() + 8), "@PARVEX+");
+  uint32_t low = 0;
+  memcpy(&low, c00.data() + 16, 4);
+  EXPECT_EQ(low, static_cast<uint32_t>(size));
+  PieceHeader h;
+  ASSERT_TRUE(ParsePieceHeader(c00.data(), &h));
+  EXPECT_EQ(h.form, HeaderForm::kLarge);
+  EXPECT_EQ(h.size, size);
+  EXPECT_STREQ(h.file_name, "huge.iso");
+  EXPECT_STREQ(h.exact_name, "");
+}
+
+// The kilobytes of any 64-bit size, grouped.
+TEST(KilobyteText, GroupsSizesBeyond32Bits) {
+  struct Case {
+    uint64_t bytes;
+    const char* text;
+  };
+  const Case cases[] = {{0, "0"},
+                        {1023, "0"},
+                        {1457664, "1,423"},
+                        {0xFFFFFFFFull, "4,194,303"},
+                        {(uint64_t{4} << 30) + (1u << 20), "4,195,328"},
+                        {uint64_t{1} << 53, "8,796,093,022,208"},
+                        {~uint64_t{0}, "18,014,398,509,481,983"}};
+  for (const Case& c : cases) {
+    char out[32];
+    KilobyteText(c.bytes, out, sizeof out);
+    EXPECT_STREQ(out, c.text) << c.bytes;
+  }
 }
 
 TEST_F(Cut, PieceSizeMustHoldTheHead) {

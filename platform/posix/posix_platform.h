@@ -40,6 +40,8 @@ class PosixPlatform : public Platform {
   uint32_t ChunkSize() override { return chunk_; }
   uint8_t* ChunkBuffer() override;
   void Close(FileHandle f) override;
+  // 10,000 (kMaxSetPieces) unless set.
+  int PieceLimit() override { return piece_limit_; }
 
   bool Exists(const char* path) override;
   bool IsFolder(const char* path) override;
@@ -70,6 +72,8 @@ class PosixPlatform : public Platform {
   }
   // The engines' chunk: 1 MiB unless set (before the first copy).
   void SetChunkSize(uint32_t bytes) { chunk_ = bytes; }
+  // The most pieces a cut makes (2 .. kMaxSetPieces).
+  void SetPieceLimit(int pieces) { piece_limit_ = pieces; }
 
   // Where in a page-aligned buffer of ChunkSize() + 4096 bytes a chunk for
   // dst goes: at dst's file position within its page, so that the copy
@@ -103,6 +107,7 @@ class PosixPlatform : public Platform {
   const uint8_t* stub_ = nullptr;
   uint32_t stub_length_ = 0;
   uint32_t chunk_ = 1u << 20;
+  int piece_limit_ = 10000;  // c00 .. c9999: as many as a set holds
   std::vector<uint8_t> buffer_;  // BufferFor's, page-aligned within
   std::vector<std::string> kept_;
   std::string companions_;

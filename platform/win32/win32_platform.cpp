@@ -231,6 +231,9 @@ bool Platform::IsFileAt(FileHandle f, const char* path) {
 
 uint32_t Platform::ChunkSize() { return kChunk; }
 
+// Parvex.exe cuts at most 100 pieces, c00 .. c99, as it always has.
+int Platform::PieceLimit() { return 100; }
+
 uint8_t* Platform::ChunkBuffer() { return Win32Platform::Self(this).chunk_; }
 
 void Platform::Close(FileHandle f) {

@@ -163,9 +163,10 @@ LANG=ja_JP.UTF-8 run cut --bogus data.bin
 expect_rc 2
 expect_text err.txt "parvex: 不明なオプションです: --bogus"
 expect_text err.txt "parvex: 詳しくは 'parvex cut --help' を見てください."
-LANG=ja_JP.UTF-8 run cut --pieces 101 data.bin
+LANG=ja_JP.UTF-8 run cut --pieces 10001 data.bin
 expect_rc 2
 expect_text err.txt "分割数が正しくありません"
+expect_text err.txt "N は 2 から 10000 までの整数です (1 組は最大 10000 個)"
 
 # -q: no closing message (and, on a terminal, no progress line).
 run cut -q -s 2K data.bin

@@ -105,14 +105,16 @@ rc=$?
 expect_rc 1
 expect_absent sub y.c00
 
-# A stream that needs more than 100 pieces fails, naming what it wrote.
-head -c 40000 x.bin | "$PARVEX" cut - --name many.bin -s 300 -d many >out.txt 2>err.txt
+# A stream that needs more than 10,000 pieces fails, naming what it wrote:
+# 16 + 9999 * 300 bytes fill c00 .. c9999.
+head -c $((16 + 9999 * 300 + 1)) x.bin |
+  "$PARVEX" cut --no-checksum - --name many.bin -s 300 -d many >out.txt 2>err.txt
 rc=$?
 expect_rc 1
-expect_text err.txt "parvex: The number of pieces has exceeded 100."
-expect_text err.txt "parvex: pieces written so far: many/many.c01 .. many/many.c99"
+expect_text err.txt "parvex: The number of pieces has exceeded 10000."
+expect_text err.txt "parvex: pieces written so far: many/many.c01 .. many/many.c9999"
 expect_text err.txt "many/many.c00.part"
-expect_absent many/many.c100 many/many.c00
+expect_absent many/many.c10000 many/many.c00
 
 # join -o -: the data alone on standard output, through a pipe.
 "$PARVEX" join -o - stream/x.c02 2>err.txt | sha256sum >got.txt

@@ -17,7 +17,7 @@ mkdir slashed && header slashed/s.c00 '../s.bin' 10 && head -c 10 /dev/zero >>sl
 mkdir taken && echo old >taken/data.c01
 mkdir fifo && mkfifo fifo/f.bin
 cp data.bin 'back\slash.bin'
-truncate -s 60000 many.bin                              # 151 pieces of 400
+truncate -s 4000000 many.bin                            # 10,001 pieces of 400
 : >empty.bin
 
 # Each row: what to run (| separated), the status it must end with.

@@ -18,7 +18,7 @@ table=(
   "cut|--pieces||data.bin"
   "cut|--pieces|1|data.bin"
   "cut|--pieces|0|data.bin"
-  "cut|--pieces|101|data.bin"
+  "cut|--pieces|10001|data.bin"
   "cut|--name||-s|40K|-"
   "cut|--name=|-s|40K|-"
   "join|-d||set/data.c00"

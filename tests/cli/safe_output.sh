@@ -174,10 +174,11 @@ chmod 666 perm/secret.c00
 
 # ---- sizes and counts refused before writing -------------------------------------
 mkdir many
-truncate -s 60000 many/big.bin   # 151 pieces of 400 bytes
+truncate -s 4000000 many/big.bin   # 10,001 pieces of 400 bytes
 run cut -s 400 -d many-out many/big.bin
 expect_rc 1
-expect_text err.txt "smallest piece size that fits is 603 bytes"
+expect_text err.txt "pieces of 400 bytes would make 10001 pieces, more than the 10000 a set can hold"
+expect_text err.txt "smallest piece size that fits is 401 bytes (-s 401)"
 expect_absent many-out
 run cut -s 0 data.bin
 expect_rc 2

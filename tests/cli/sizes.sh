@@ -74,12 +74,12 @@ expect_size p100/big.c98 30003
 expect_size p100/big.c99 29987
 expect_absent p100/big.c100
 
-# N above 100, and what is no count: refused before anything is written.
-for bad in 101 1 x; do
+# N above 10,000, and what is no count: refused before anything is written.
+for bad in 10001 1 x; do
   run cut --pieces "$bad" -d refused big.bin
   expect_rc 2
   expect_text err.txt "parvex: invalid number of pieces: '$bad'"
-  expect_text err.txt "2 to 100"
+  expect_text err.txt "N is a whole number from 2 to 10000 (a set holds at most 10000 pieces)"
 done
 expect_absent refused
 # A file too short for N equal pieces with the head in piece 0.
