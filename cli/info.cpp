@@ -12,23 +12,6 @@
 namespace pvx {
 namespace {
 
-std::string Grouped(uint64_t n) {
-  char digits[32];
-  char out[48];
-  snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(n));
-  GroupDigits(digits, out, sizeof out);
-  return out;
-}
-
-// "byte" or "bytes" after a count of n; Japanese has the one word.
-const char* Bytes(Lang lang, uint64_t n) {
-  return lang == Lang::kJapanese ? "バイト" : n == 1 ? "byte" : "bytes";
-}
-
-}  // namespace
-
-namespace {
-
 // The files a join of s reads, as far as they are there: its pieces (the
 // program of a self-joining set is piece 0), further pieces beside it, and
 // the checksum list.

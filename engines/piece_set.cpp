@@ -20,18 +20,6 @@ namespace {
 // The stub program is a few tens of KiB; its image must lie within this.
 constexpr uint32_t kProbeBytes = 512 * 1024;
 
-std::string Grouped(uint64_t n) {
-  char digits[32];
-  char out[48];
-  snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(n));
-  GroupDigits(digits, out, sizeof out);
-  return out;
-}
-
-// "byte" or "bytes" after a count of n; Japanese has the one word.
-const char* Bytes(Lang lang, uint64_t n) {
-  return lang == Lang::kJapanese ? "バイト" : n == 1 ? "byte" : "bytes";
-}
 
 std::string Message(Lang lang, Msg id, const char* arg) {
   char text[2048];
@@ -314,6 +302,18 @@ std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s) {
     }
   }
   return lines;
+}
+
+std::string Grouped(uint64_t n) {
+  char digits[32];
+  char out[48];
+  snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(n));
+  GroupDigits(digits, out, sizeof out);
+  return out;
+}
+
+const char* Bytes(Lang lang, uint64_t n) {
+  return lang == Lang::kJapanese ? "バイト" : n == 1 ? "byte" : "bytes";
 }
 
 }  // namespace pvx

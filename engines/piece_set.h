@@ -72,4 +72,9 @@ bool SurveySet(Platform& p, const char* file, SetSurvey* out,
 // The lines that say why the pieces of a surveyed set cannot be joined.
 std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s);
 
+// n with its digits grouped ("1,234,567"), and "byte" or "bytes" after a
+// count of n (Japanese has the one word): how sizes are shown.
+std::string Grouped(uint64_t n);
+const char* Bytes(Lang lang, uint64_t n);
+
 }  // namespace pvx

@@ -4,13 +4,7 @@
 source "$(dirname "$0")/lib.sh" "$1"
 has_stub=${2:-0}
 
-# flip FILE OFFSET: changes one byte.
-flip() {
-  local old
-  old=$(dd if="$1" bs=1 skip="$2" count=1 status=none | od -An -tu1 | tr -d ' ')
-  printf "\\x$(printf %02x $(((old + 1) % 256)))" |
-    dd of="$1" bs=1 seek="$2" conv=notrunc status=none
-}
+# flip comes from lib.sh.
 # damaged_join DIR PIECE NAME: a join that must fail and name NAME, with the
 # result only under NAME.part.
 damaged_join() {

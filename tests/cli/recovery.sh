@@ -9,13 +9,7 @@ if ! command -v par2 >/dev/null; then
   exit 77
 fi
 
-# flip FILE OFFSET: changes one byte.
-flip() {
-  local old
-  old=$(dd if="$1" bs=1 skip="$2" count=1 status=none | od -An -tu1 | tr -d ' ')
-  printf "\\x$(printf %02x $(((old + 1) % 256)))" |
-    dd of="$1" bs=1 seek="$2" conv=notrunc status=none
-}
+# flip comes from lib.sh.
 # par2_accepts INDEX: par2cmdline finds every file of the set intact.
 par2_accepts() {
   par2 verify -q "$1" >par2.txt 2>&1 ||

@@ -5,20 +5,7 @@
 # a cut that can never complete.
 source "$(dirname "$0")/lib.sh" "$1"
 
-# put FILE OFFSET BYTES: writes printf-escaped BYTES at OFFSET.
-put() { printf "$3" | dd of="$1" bs=1 seek=$(($2)) conv=notrunc status=none; }
-# le32 N: N as four little-endian printf escapes.
-le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) \
-  $(($1 >> 16 & 255)) $(($1 >> 24 & 255)); }
-# header FILE NAME SOURCE_SIZE [HEADER_SIZE]: a piece 0 with only its header.
-header() {
-  head -c 284 /dev/zero >"$1"
-  put "$1" 0 '@PARVEX '
-  put "$1" 8 "$(le32 "${4:-284}" | cut -c1-8)"
-  put "$1" 10 '\x02\x01\xff'
-  put "$1" 16 "$(le32 "$3")"
-  put "$1" 20 "$2"
-}
+# put, le32 and header come from lib.sh.
 # within SECONDS CMD...: runs CMD (output captured as by run), failing the
 # test when it does not end in time.
 within() {
