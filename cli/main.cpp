@@ -354,14 +354,6 @@ int RunCut(CliPlatform& p, const Options& o) {
                           "(記録する名前) が必要です"),
                       "cut");
   }
-  if (!from_stdin && !o.name.empty()) {
-    return UsageError(p,
-                      Say(lang, "--name names standard input: it goes with "
-                                "FILE -",
-                          "--name は標準入力の名前です. FILE に - "
-                          "を指定したときに使います"),
-                      "cut");
-  }
   if (from_stdin && o.pause) {
     return UsageError(p,
                       Say(lang,
@@ -439,7 +431,8 @@ int RunCut(CliPlatform& p, const Options& o) {
     if (!FitsInOneSet(p, o.file, piece_size, head)) return kExitFailed;
     result = pvx::CutFile(p, piece_size, o.file.c_str(),
                           WithSeparator(o.destination).c_str(), o.self_join,
-                          o.pause, &io);
+                          o.pause, &io,
+                          o.name.empty() ? nullptr : o.name.c_str());
   }
   // Every file put in place so far is a piece.
   const std::vector<std::string> pieces = p.TakeCommitted();
@@ -448,7 +441,11 @@ int RunCut(CliPlatform& p, const Options& o) {
     if (from_stdin
             ? pvx::WriteCutList(p, o.name, "-", &digests) != kExitDone
             : pvx::WriteCutList(
-                  p, o.file.substr(slash == std::string::npos ? 0 : slash + 1),
+                  p,
+                  !o.name.empty()
+                      ? o.name
+                      : o.file.substr(slash == std::string::npos ? 0
+                                                                 : slash + 1),
                   o.file) != kExitDone)
       result = pvx::kFailed;
   }
@@ -862,8 +859,10 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
       ->type_name("N")
       ->check(NotEmpty(lang));
   c.cut->add_option("--name", o->name,
-                    Say(lang, "The name to record when cutting standard input",
-                        "標準入力を分割するときに記録する名前"))
+                    Say(lang, "The name the set records and its pieces are "
+                              "named after (needed for standard input)",
+                        "分割ファイルに記録し, 分割ファイルの名前の元にする名前 "
+                        "(標準入力では必須)"))
       ->type_name("NAME")
       ->check(AFile(lang));
   c.cut->footer(Say(lang,

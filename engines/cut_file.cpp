@@ -7,11 +7,30 @@
 namespace pvx {
 
 int CutFile(Platform& p, uint32_t piece_size, const char* source,
-            const char* destination, bool self_join, bool pause, Failure* io) {
+            const char* destination, bool self_join, bool pause, Failure* io,
+            const char* record_name) {
   PathParts parts;
   if (!SplitPath(source, &parts)) {
     Tell(p, kMsgPathTooLong, source);
     return kFailed;
+  }
+  if (record_name) {
+    // The set is named after record_name, in the source's folder unless a
+    // destination is given: a plain name, checked as the source's would be.
+    PathParts named;
+    if (!IsSafeFileName(record_name)) {
+      char shown[kNameCap];
+      Printable(record_name, shown, sizeof shown);
+      Tell(p, kMsgNameNotStorable, shown);
+      return kFailed;
+    }
+    if (!SplitPath(record_name, &named)) {
+      Tell(p, kMsgPathTooLong, record_name);
+      return kFailed;
+    }
+    StrCopy(parts.name, sizeof parts.name, named.name);
+    StrCopy(parts.base, sizeof parts.base, named.base);
+    StrCopy(parts.ext, sizeof parts.ext, named.ext);
   }
   EngineScope scope(p);
   Failure why;

@@ -17,8 +17,11 @@ enum EngineResult { kFailed = 0, kDone = 1, kIoFailure = 2 };
 
 // Cuts source into a piece set in destination (empty: the source's folder;
 // otherwise ending in the separator).
+// record_name: the name the set records and its pieces are named after
+// (null: the source's own name); the source gives only its bytes.
 int CutFile(Platform& p, uint32_t piece_size, const char* source,
-            const char* destination, bool self_join, bool pause, Failure* io);
+            const char* destination, bool self_join, bool pause, Failure* io,
+            const char* record_name = nullptr);
 
 // Joins the plain set that path selects (any file with the set's base name)
 // into destination (empty: the folder of path).

@@ -90,4 +90,24 @@ expect_rc 0
 expect_no_text out.txt "header:"
 expect_no_text out.txt "stand-in name:"
 
+# A name too long for stand-in and record is refused before anything is
+# written, saying how long it may be; --name cuts the file under another.
+mkdir long
+long=$(printf 'é%.0s' $(seq 1 100)).bin   # 204 bytes of UTF-8
+cp source.bin "long/$long"
+run cut -s 2K "long/$long"
+expect_rc 1
+expect_text err.txt "may be"
+[ "$(ls long)" = "$long" ] || fail "a refused cut wrote: $(ls long)"
+run cut -s 2K --name "Präsentation.pptx" "long/$long"
+expect_rc 0
+expect_text out.txt "Präsentation.pptx is cut into"
+run join -d long.out long/Präsentation.c00
+expect_rc 0
+expect_same source.bin long.out/Präsentation.pptx
+(cd long && sha256sum -c --ignore-missing --strict Präsentation.sha256 >/dev/null 2>&1) ||
+  fail "sha256sum -c refuses the list of a set cut under --name"
+run cut -s 2K --name "a/b.bin" "long/$long"
+expect_rc 1
+
 finish
