@@ -92,8 +92,7 @@ head -c 5000 x.bin | "$PARVEX" cut - -s 1K >out.txt 2>err.txt
 rc=$?
 expect_rc 2
 expect_text err.txt "parvex: cutting standard input needs --name NAME"
-for line in "cut --name y.bin x.bin" "cut - --name y.bin --pieces 3" \
-            "cut - --name y.bin -p"; do
+for line in "cut - --name y.bin --pieces 3" "cut - --name y.bin -p"; do
   # shellcheck disable=SC2086
   IN=x.bin run $line
   expect_rc 2
