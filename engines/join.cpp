@@ -10,12 +10,14 @@ namespace pvx {
 namespace {
 
 // "name (N Kbytes)" into text (kSizeTextCap bytes): bytes in kilobytes,
-// for the progress window's caption or its label.
+// for the progress window's caption or its label. The count may exceed
+// what an int holds (a set of more than 2 TiB).
 constexpr size_t kSizeTextCap = kPathCap + 64;
 const char* SizeText(Platform& p, char* text, const char* name,
                      uint64_t bytes) {
-  Format(text, kSizeTextCap, Text(p.Language(), kMsgJoinCaption), name,
-         static_cast<int>(bytes >> 10));
+  char digits[kKilobyteDigitsCap];
+  Format(text, kSizeTextCap, Text(p.Language(), kMsgSizeCaption), name,
+         KilobyteDigits(bytes, digits));
   return text;
 }
 
