@@ -28,14 +28,18 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
 constexpr int kNoText = -1;
 
 // What a join knows of its set's piece 0, and of the program it speaks for.
+// Callers pass constant objects: a program's build then keeps only the way
+// it uses.
 struct PieceZero {
   // true: piece 0 is the file the join is given, a self-joining set's
   // program with its header behind its image, and the join speaks as that
   // program does: it takes a destination typed without its separator,
-  // labels the window with its own name at once, sets the caption (the
-  // whole set's size) only once the output is open, and shows its closing
-  // report before the button. false: piece 0 is <base>.c00 beside the file
-  // given, its header at its start.
+  // labels the window with its own name at once, says in its own words
+  // that its own file failed to open, sets the caption (the whole set's
+  // size) only once the output is open, and shows its closing report
+  // before the button; it does not look by name for a piece at the
+  // output's name before opening it. false: piece 0 is <base>.c00 beside
+  // the file given, its header at its start.
   bool program;
   // The question before an existing output is replaced (catalogue text).
   int overwrite;
