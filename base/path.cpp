@@ -44,27 +44,25 @@ void GroupDigits(const char* digits, char* out, size_t cap) {
   if (cap) out[o < cap ? o : cap - 1] = 0;
 }
 
+char* KilobyteDigits(uint64_t bytes, char (&buf)[kKilobyteDigitsCap]) {
+  // The kilobytes lie below 2^54: as two 27-bit halves, each step of the
+  // long division by 10 divides a value below 10 * 2^27, which 32 bits hold.
+  uint32_t high = static_cast<uint32_t>(bytes >> 37);
+  uint32_t low = static_cast<uint32_t>(bytes >> 10) & 0x7FFFFFF;
+  char* d = buf + kKilobyteDigitsCap - 1;
+  *d = 0;
+  do {
+    const uint32_t x = high % 10 << 27 | low;
+    high /= 10;
+    *--d = static_cast<char>('0' + x % 10);
+    low = x / 10;
+  } while (high | low);
+  return d;
+}
+
 void KilobyteText(uint64_t bytes, char* out, size_t cap) {
-  // Digit by digit, by subtraction: the Windows programs need no 64-bit
-  // division for this. Below 2^54 kilobytes: 17 digits at most.
-  static const uint64_t kPowers[] = {
-      10000000000000000ull, 1000000000000000ull, 100000000000000ull,
-      10000000000000ull, 1000000000000ull, 100000000000ull, 10000000000ull,
-      1000000000ull, 100000000ull, 10000000ull, 1000000ull, 100000ull,
-      10000ull, 1000ull, 100ull, 10ull, 1ull};
-  uint64_t kb = bytes >> 10;
-  char digits[24];
-  size_t n = 0;
-  for (uint64_t power : kPowers) {
-    char digit = '0';
-    while (kb >= power) {
-      kb -= power;
-      ++digit;
-    }
-    if (n != 0 || digit != '0' || power == 1) digits[n++] = digit;
-  }
-  digits[n] = 0;
-  GroupDigits(digits, out, cap);
+  char digits[kKilobyteDigitsCap];
+  GroupDigits(KilobyteDigits(bytes, digits), out, cap);
 }
 
 }  // namespace pvx

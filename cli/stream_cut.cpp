@@ -254,7 +254,7 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
           return kIoFailure;
         }
         KilobyteText(piece_size, kb, sizeof kb);
-        Format(text, sizeof text, Text(lang, kMsgCutCaption), current_.c_str(),
+        Format(text, sizeof text, Text(lang, kMsgSizeCaption), current_.c_str(),
                kb);
         p_.ProgressLabel(text);
         in_piece = 0;
@@ -285,7 +285,7 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
       }
     }
     KilobyteText(total, kb, sizeof kb);
-    Format(text, sizeof text, Text(lang, kMsgCutCaption), name.c_str(), kb);
+    Format(text, sizeof text, Text(lang, kMsgSizeCaption), name.c_str(), kb);
     p_.ProgressCaption(text);
     p_.ProgressPos(static_cast<int>(in_piece * kRangeHigh / piece_size));
   }

@@ -21,6 +21,7 @@ set(PVX_ENGINE_SOURCES
   ${PVX_ROOT}/engines/engine_util.cpp
   ${PVX_ROOT}/engines/cut_names.cpp
   ${PVX_ROOT}/engines/cut_file.cpp
+  ${PVX_ROOT}/engines/join.cpp
   ${PVX_ROOT}/engines/join_file.cpp
   ${PVX_ROOT}/engines/self_join.cpp
 )

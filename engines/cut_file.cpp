@@ -107,7 +107,8 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
   Counts c = {static_cast<int64_t>(size), 0, size};
   if (!scope.ShowProgress()) return kFailed;
   char text[kPathCap + 64];
-  Format(text, sizeof text, Text(p.Language(), kMsgCutCaption), parts.name, kb);
+  Format(text, sizeof text, Text(p.Language(), kMsgSizeCaption), parts.name,
+         kb);
   p.ProgressCaption(text);
   p.ProgressLabel(parts.name);
 
@@ -160,7 +161,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
                             : static_cast<uint32_t>(c.remaining);
     if (!p.Reserve(scope.piece, to_write, io)) return kIoFailure;
     KilobyteText(to_write, kb, sizeof kb);
-    Format(text, sizeof text, Text(p.Language(), kMsgCutCaption), name, kb);
+    Format(text, sizeof text, Text(p.Language(), kMsgSizeCaption), name, kb);
     p.ProgressLabel(text);
 
     if (k == 0) {

@@ -1,4 +1,4 @@
-// What the three engines share: messages through the platform, the scope
+// What the engines share: messages through the platform, the scope
 // that closes files and the progress window on every way out, the chunked
 // copy, and the guarded opening of an output file.
 #pragma once

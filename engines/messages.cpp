@@ -42,8 +42,8 @@ const Entry kTexts[kTextCount] = {
       "%s is not a PvX file.")
     T("%sのオープンに失敗しました.",
       "Failed to open %s.")
-    T("%s (%d Kbytes)",
-      "%s (%d Kbytes)")
+    T("%s (%s Kbytes)",
+      "%s (%s Kbytes)")
     T("%s: ヘッダのファイル名 \"%s\" は使えません.",
       "%s: the file name in its header, \"%s\", is not a plain file name; "
       "nothing was written.")
@@ -76,8 +76,6 @@ const Entry kTexts[kTextCount] = {
          "The number of pieces has exceeded 100.")
     TOOL("%s is cut into %d files.",
          "%s is cut into %d files.")
-    TOOL("%s (%s Kbytes)",
-         "%s (%s Kbytes)")
     TOOL("%s: このファイル名は Shift_JIS で表せません.",
          "%s: this file name cannot be written in Shift_JIS (code page 932), "
          "which the piece header needs.")

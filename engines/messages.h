@@ -14,7 +14,8 @@ enum Msg {
   kMsgJoinDone,          // output name
   kMsgNotPieceSet,       // piece name
   kMsgOpenFailed,        // own name
-  kMsgJoinCaption,       // name, kilobytes (number)
+  kMsgSizeCaption,       // name, kilobytes (as text, any 64-bit count;
+                         // grouped in a cut)
   kMsgUnsafeName,        // piece name, stored name
   kMsgBadHeaderName,     // piece name
   kMsgTooLarge,          // name
@@ -31,7 +32,6 @@ enum Msg {
   kMsgFailFindResource,
   kMsgTooManyPieces,
   kMsgCutDone,           // title, count
-  kMsgCutCaption,        // name, kilobytes (grouped text)
   kMsgNameNotCp932,      // name
   kMsgPieceSizeTooSmall, // piece size, head length
   kMsgNameNotStorable,   // name

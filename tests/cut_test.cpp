@@ -320,23 +320,37 @@ TEST_F(Cut, SourcesOf4GiBOrMoreGetTheLargeHeader) {
   EXPECT_STREQ(h.exact_name, "");
 }
 
-// The kilobytes of any 64-bit size, grouped.
-TEST(KilobyteText, GroupsSizesBeyond32Bits) {
+// The kilobytes of any 64-bit size, in digits and grouped: around 2^31 and
+// 2^32 kilobytes, around 2^63 bytes, and at 2^27 kilobytes, where the digits
+// are worked out in two parts.
+TEST(Kilobytes, OfAny64BitSize) {
   struct Case {
     uint64_t bytes;
-    const char* text;
+    const char* digits;
+    const char* grouped;
   };
-  const Case cases[] = {{0, "0"},
-                        {1023, "0"},
-                        {1457664, "1,423"},
-                        {0xFFFFFFFFull, "4,194,303"},
-                        {(uint64_t{4} << 30) + (1u << 20), "4,195,328"},
-                        {uint64_t{1} << 53, "8,796,093,022,208"},
-                        {~uint64_t{0}, "18,014,398,509,481,983"}};
+  const Case cases[] = {
+      {0, "0", "0"},
+      {1023, "0", "0"},
+      {1457664, "1423", "1,423"},
+      {(uint64_t{1} << 37) - 1, "134217727", "134,217,727"},
+      {uint64_t{1} << 37, "134217728", "134,217,728"},
+      {0xFFFFFFFFull, "4194303", "4,194,303"},
+      {(uint64_t{4} << 30) + (1u << 20), "4195328", "4,195,328"},
+      {((uint64_t{1} << 31) - 1) << 10, "2147483647", "2,147,483,647"},
+      {(uint64_t{1} << 41) + 1023, "2147483648", "2,147,483,648"},
+      {((uint64_t{1} << 32) - 1) << 10, "4294967295", "4,294,967,295"},
+      {uint64_t{1} << 42, "4294967296", "4,294,967,296"},
+      {uint64_t{1} << 53, "8796093022208", "8,796,093,022,208"},
+      {(uint64_t{1} << 63) - 1, "9007199254740991", "9,007,199,254,740,991"},
+      {uint64_t{1} << 63, "9007199254740992", "9,007,199,254,740,992"},
+      {~uint64_t{0}, "18014398509481983", "18,014,398,509,481,983"}};
   for (const Case& c : cases) {
+    char digits[kKilobyteDigitsCap];
+    EXPECT_STREQ(KilobyteDigits(c.bytes, digits), c.digits) << c.bytes;
     char out[32];
     KilobyteText(c.bytes, out, sizeof out);
-    EXPECT_STREQ(out, c.text) << c.bytes;
+    EXPECT_STREQ(out, c.grouped) << c.bytes;
   }
 }
 

@@ -31,6 +31,7 @@ class FakePlatform : public PosixPlatform {
   int fail_write_at = 0;         // this Write (1-based) fails
   std::map<std::string, uint64_t> fake_length;  // Length() lies for a path
   bool pretend_copy = false;     // Copy says it moved n bytes, moves none
+  bool no_reserve = false;       // the file system reserves no room
   bool has_stub = false;
   std::vector<uint8_t> stub;
 
@@ -68,6 +69,9 @@ class FakePlatform : public PosixPlatform {
       return false;
     }
     return PosixPlatform::Write(f, buf, n, why);
+  }
+  bool Reserve(FileHandle f, uint64_t length, Failure* why) override {
+    return no_reserve || PosixPlatform::Reserve(f, length, why);
   }
   // Chunks go through Read and Write so that write failures can be placed.
   bool Copy(FileHandle src, FileHandle dst, void* buf, uint32_t n,

@@ -357,6 +357,26 @@ TEST_F(Join, ARecordGivesTheOutputItsExactName) {
   }
 }
 
+// A set of 3 TiB (its pieces faked: piece 0 holds one chunk of its data,
+// and the join is cancelled after it): the caption shows the kilobytes
+// beyond what an int holds.
+TEST_F(Join, TheCaptionShowsASetPastTwoTebibytes) {
+  Bytes all(kHeaderSize);
+  ASSERT_EQ(BuildPieceHeader(all.data(), "r.bin", "r.bin", true,
+                             (uint64_t{3} << 40) + 5),
+            HeaderBuild::kOk);
+  const Bytes data = Pattern(40000);
+  all.insert(all.end(), data.begin(), data.end());
+  WriteFile(dir / "r.c00", all);
+  p.no_reserve = true;
+  p.cancel_at_check = 1;
+  EXPECT_EQ(Run(dir / "r.c00", dir / "o/"), kFailed);
+  EXPECT_EQ(p.Filter("caption:"),
+            std::vector<std::string>{"r.bin (3221225472 Kbytes)"});
+  EXPECT_EQ(p.Filter("label:"),
+            std::vector<std::string>{"r.c00 (39 Kbytes)"});
+}
+
 TEST_F(Join, AnExactNameMeetsTheSameRulesAsFileName) {
   p.windows_names = true;
   for (const std::string name : {"../\xC3\xA4.txt", "a\\\xC3\xA4.txt", "NUL.\xC3\xA4"}) {

@@ -137,6 +137,25 @@ TEST_F(SelfJoinTest, ARecordGivesTheOutputItsExactName) {
   EXPECT_EQ(ReadFile(dir / ("o/" + name)), data);
 }
 
+// The caption shows the whole set's size, here 3 TiB with the stub image
+// and the header: kilobytes beyond what an int holds. (Piece 0 holds one
+// chunk of data; the join is cancelled after it.)
+TEST_F(SelfJoinTest, TheCaptionShowsASetPastTwoTebibytes) {
+  Bytes piece0 = stub;
+  piece0.resize(stub.size() + kHeaderSize);
+  ASSERT_EQ(BuildPieceHeader(&piece0[stub.size()], "big.bin", "big.bin", true,
+                             (uint64_t{3} << 40) - stub.size() - 284),
+            HeaderBuild::kOk);
+  const Bytes more = Pattern(40000);
+  piece0.insert(piece0.end(), more.begin(), more.end());
+  WriteFile(exe, piece0);
+  p.no_reserve = true;
+  p.cancel_at_check = 1;
+  EXPECT_EQ(Run(exe, dir / "o/"), kFailed);
+  EXPECT_EQ(p.Filter("caption:"),
+            std::vector<std::string>{"big.bin (3221225472 Kbytes)"});
+}
+
 TEST_F(SelfJoinTest, NeverEmptiesItsOwnFile) {
   Bytes piece0 = ReadFile(exe);
   memcpy(&piece0[stub.size() + 20], "_sReport.exe", 13);

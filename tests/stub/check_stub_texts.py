@@ -65,7 +65,7 @@ check_directives(os.path.join(root, 'engines/messages.cpp'), catalogue)
 # The engines the stub runs; the others (cut, the tool's join, the native
 # ones) never reach its file.
 STUB_ENGINES = ('engines.h', 'engine_util.h', 'engine_util.cpp',
-                'self_join.cpp')
+                'join.cpp', 'self_join.cpp')
 for top in ('stub', 'base', 'format', 'platform', 'engines'):
     for folder, dirs, files in os.walk(os.path.join(root, top)):
         dirs[:] = [d for d in dirs if d != 'posix']

@@ -202,4 +202,23 @@ screenshot cp932-name >/dev/null
 cmp -s "$JA.orig/表ソ.txt" "$JA/表ソ.txt" || fail "表ソ.txt was not rebuilt"
 drive click "$PJ" 2
 wait_prog "$PROG_PID" 20 || fail "the stub did not end after OK"
+
+# --- A name without a code page 932 form -------------------------------------
+# "ä" has none: the header's FileName holds the stand-in Pr_sentation.mp4,
+# its record the exact name, which the output takes.
+DE=$PVX_WINE_TMP/praesentation
+cut_set "$DE" 'Präsentation.mp4' 100000 40000
+[ -f "$DE/_sPräsentation.exe" ] && [ -f "$DE/_sPräsentation.c02" ] ||
+  fail "no set for Präsentation.mp4"
+start_stub "$DE/_sPräsentation.exe"
+drive clickbutton "$M" '&Concatinate' || fail "&Concatinate not pressable"
+PD=$(progress_caption 'Präsentation.mp4' 100000)
+drive until OK text "$PD" 2 >/dev/null || fail "the Präsentation.mp4 join did not finish"
+assert_eq 'Präsentation.mp4 is concatinated.' "$(drive text "$PD" 1004)" \
+  "closing text of the Präsentation.mp4 join"
+cmp -s "$DE.orig/Präsentation.mp4" "$DE/Präsentation.mp4" ||
+  fail "Präsentation.mp4 was not rebuilt byte for byte"
+[ -e "$DE/Pr_sentation.mp4" ] && fail "the output took the stand-in name"
+drive click "$PD" 2
+wait_prog "$PROG_PID" 20 || fail "the stub did not end after OK"
 echo "stub joins: ok"
