@@ -315,7 +315,7 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
   }
   if (digests_ && digests_->wanted) {
     digests_->source = source.Final();
-    digests_->piece0 = PosixPlatform::PathOf(scope_.output);
+    digests_->piece0 = p_.PathOf(scope_.output);
     if (!HashPieceZero(digests_->piece0, &digests_->piece0_digest)) {
       TellWritten();
       return kIoFailure;

@@ -184,6 +184,8 @@ const char* PosixPlatform::PathOf(FileHandle f) {
   return f ? Tag(f)->path.c_str() : "";
 }
 
+int PosixPlatform::DescriptorOf(FileHandle f) { return Tag(f)->fd; }
+
 FileHandle PosixPlatform::OpenRead(const char* path, Failure* why) {
   // What is not a regular file is refused before it is opened (opening a
   // FIFO waits for a writer; a device may act on being opened), and again
@@ -463,13 +465,19 @@ FileHandle PosixPlatform::OpenStandardOutput(Failure* why) {
 }
 
 FileHandle PosixPlatform::OpenStandardInput(Failure* why) {
+  const char* name =
+      Language() == Lang::kJapanese ? "標準入力" : "standard input";
   int fd = Sys().fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
   if (fd < 0) {
-    Describe(why, Language() == Lang::kJapanese ? "標準入力" : "standard input",
-             errno);
+    Describe(why, name, errno);
     return nullptr;
   }
-  return Handle(new FileTag(fd, "-"));
+  return Handle(new FileTag(fd, name));
+}
+
+bool PosixPlatform::ReadStream(FileHandle f, void* buf, uint32_t n,
+                               uint32_t* got, Failure* why) {
+  return PosixPlatform::Read(f, buf, n, got, why);
 }
 
 std::vector<std::string> PosixPlatform::TakeKept() {

@@ -40,6 +40,12 @@ class PosixPlatform : public Platform {
   uint32_t ChunkSize() override { return chunk_; }
   uint8_t* ChunkBuffer() override;
   void Close(FileHandle f) override;
+  const char* PathOf(FileHandle f) override;
+  // A duplicate of descriptor 0, named "standard input" in messages.
+  FileHandle OpenStandardInput(Failure* why) override;
+  // read(), again after a signal: this platform has no Cancel to notice.
+  bool ReadStream(FileHandle f, void* buf, uint32_t n, uint32_t* got,
+                  Failure* why) override;
   // 10,000 (kMaxSetPieces) unless set.
   int PieceLimit() override { return piece_limit_; }
 
@@ -91,17 +97,14 @@ class PosixPlatform : public Platform {
   // + *why when it cannot be duplicated.
   FileHandle OpenStandardOutput(Failure* why);
 
-  // Standard input as a handle to compare with files (SameFile, IsFileAt);
-  // null when it is closed.
-  FileHandle OpenStandardInput(Failure* why);
-
   // "<path>: is a FIFO, not a regular file" and the like, for an entry of
   // that mode that is not a regular file.
   static void DescribeKind(Failure* why, const char* path, unsigned mode,
                            Lang lang);
 
-  // The path a handle was opened with, for messages.
-  static const char* PathOf(FileHandle f);
+ protected:
+  // The descriptor a handle of this platform is open on.
+  static int DescriptorOf(FileHandle f);
 
  private:
   const uint8_t* stub_ = nullptr;
