@@ -1,11 +1,13 @@
-// `parvex cut -`: a stream cut makes the pieces a cut of the same bytes as a
-// file makes, writes nothing for a stream that needs no cutting, and asks
-// about taken names before it writes a piece.
-#include "cli/stream_cut.h"
+// The cut of standard input: it makes the pieces a cut of the same bytes as
+// a file makes, writes nothing for a stream that needs no cutting, asks
+// about taken names before it writes a piece, and says which pieces stand
+// when it fails.
+#include "engines/stream_cut.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -18,25 +20,37 @@
 namespace pvx {
 namespace {
 
-using test::Exists;
 using test::List;
 using test::Pattern;
 using test::ReadFile;
 using test::WriteFile;
 using Bytes = std::vector<uint8_t>;
 
+// Descriptor 0 reads fd for as long as this lives (fd is taken over).
+class StandardInputFrom {
+ public:
+  explicit StandardInputFrom(int fd) : saved_(dup(0)) {
+    dup2(fd, 0);
+    close(fd);
+  }
+  ~StandardInputFrom() {
+    dup2(saved_, 0);
+    close(saved_);
+  }
+
+ private:
+  int saved_;
+};
+
 class StreamCutTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    p.SetQuiet(true);
+    p.lang = Lang::kEnglish;
     ASSERT_EQ(mkdir((dir / "file").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((dir / "stream").c_str(), 0755), 0);
   }
-  void TearDown() override {
-    if (fd_ >= 0) close(fd_);
-  }
-  // A descriptor that yields bytes and then ends: a pipe whose writing end
-  // is closed once they are in it (they fit its buffer, so nothing waits).
+  // A pipe that yields bytes and then ends: its writing end is closed once
+  // they are in it (they fit its buffer, so nothing waits).
   int Pipe(const Bytes& bytes) {
     int ends[2];
     EXPECT_EQ(pipe(ends), 0);
@@ -44,16 +58,17 @@ class StreamCutTest : public ::testing::Test {
     EXPECT_EQ(write(ends[1], bytes.data(), bytes.size()),
               static_cast<ssize_t>(bytes.size()));
     close(ends[1]);
-    return fd_ = ends[0];
+    return ends[0];
   }
   // A descriptor over a temporary file holding bytes.
   int FileInput(const Bytes& bytes) {
     WriteFile(dir / "input", bytes);
-    return fd_ = open((dir / "input").c_str(), O_RDONLY);
+    return open((dir / "input").c_str(), O_RDONLY);
   }
-  int Stream(int fd, uint32_t piece) {
-    return CutStream(p, fd, "base.bin", piece, dir / "stream/", false,
-                     nullptr, &io);
+  int Stream(int fd, uint32_t piece, const std::string& name = "base.bin") {
+    StandardInputFrom input(fd);
+    last = CutStream(p, name, piece, dir / "stream/", false, &io);
+    return last.result;
   }
   // Cuts bytes as the file file/base.bin.
   void FileCut(const Bytes& bytes, uint32_t piece) {
@@ -75,9 +90,9 @@ class StreamCutTest : public ::testing::Test {
   }
 
   test::TempDir dir;
-  CliPlatform p;
+  FakePlatform p;
   Failure io = {};
-  int fd_ = -1;
+  StreamCutResult last;
 };
 
 TEST_F(StreamCutTest, APipeIsCutAsTheFileWouldBe) {
@@ -87,6 +102,8 @@ TEST_F(StreamCutTest, APipeIsCutAsTheFileWouldBe) {
   EXPECT_EQ(List(dir / "stream"),
             (std::vector<std::string>{"base.c00", "base.c01", "base.c02"}));
   ExpectSamePieces();
+  EXPECT_EQ(p.Filter("percent:"),
+            std::vector<std::string>{"base.bin is cut into 3 files."});
 }
 
 TEST_F(StreamCutTest, AFileDescriptorIsCutAsTheFileWouldBe) {
@@ -102,24 +119,55 @@ TEST_F(StreamCutTest, AFileDescriptorIsCutAsTheFileWouldBe) {
 TEST_F(StreamCutTest, AStreamNotLongerThanOnePieceWritesNothing) {
   ASSERT_EQ(Stream(Pipe(Pattern(4000)), 4000), kFailed);
   EXPECT_TRUE(List(dir / "stream").empty());
-  close(fd_);
   ASSERT_EQ(Stream(Pipe({}), 4000), kFailed);
   EXPECT_TRUE(List(dir / "stream").empty());
+  EXPECT_EQ(p.Notices().back(),
+            "base.bin is 0 KB.\nThere is no need to cut it.");
 }
 
 TEST_F(StreamCutTest, ATakenNameIsAskedAboutBeforeAnyPieceIsWritten) {
   WriteFile(dir / "stream/base.c01", {'o', 'l', 'd'});
-  p.SetAnswers(Answers::kNo);
+  p.answers = {false};
   EXPECT_EQ(Stream(Pipe(Pattern(10000, 13)), 4000), kFailed);
   EXPECT_EQ(List(dir / "stream"), std::vector<std::string>{"base.c01"});
   EXPECT_EQ(ReadFile(dir / "stream/base.c01"), (Bytes{'o', 'l', 'd'}));
+  EXPECT_TRUE(p.Filter("create").empty()) << "refused before the window";
 
-  close(fd_);
   Bytes data = Pattern(10000, 13);
   FileCut(data, 4000);
-  p.SetAnswers(Answers::kYes);
+  p.answers = {true};
   ASSERT_EQ(Stream(Pipe(data), 4000), kDone) << io.text;
   ExpectSamePieces();
+}
+
+// ---- failures ---------------------------------------------------------------
+
+TEST_F(StreamCutTest, TooManyPiecesNameThePiecesThatStand) {
+  p.SetPieceLimit(3);
+  const Bytes data = Pattern(3716 + 4000 + 4000 + 1, 16);
+  EXPECT_EQ(Stream(Pipe(data), 4000), kFailed);
+  EXPECT_EQ(p.Notices(), std::vector<std::string>{
+                             "The number of pieces has exceeded 3."});
+  EXPECT_EQ(last.first_written, dir / "stream/base.c01");
+  EXPECT_EQ(last.last_written, dir / "stream/base.c02");
+  EXPECT_EQ(List(dir / "stream"),
+            (std::vector<std::string>{"base.c00.part", "base.c01", "base.c02"}));
+}
+
+TEST_F(StreamCutTest, CancelStopsTheCutAndNamesNothingBeforeAPieceStands) {
+  p.SetChunkSize(1000);
+  p.cancel_at_check = 3;
+  EXPECT_EQ(Stream(Pipe(Pattern(10000, 17)), 4000), kFailed);
+  EXPECT_EQ(p.checks, 3);
+  EXPECT_TRUE(last.first_written.empty());
+  EXPECT_EQ(List(dir / "stream"), std::vector<std::string>{"base.c00.part"});
+}
+
+TEST_F(StreamCutTest, AReadFailureNamesStandardInput) {
+  EXPECT_EQ(Stream(open(dir.path().c_str(), O_RDONLY | O_DIRECTORY), 4000),
+            kIoFailure);
+  EXPECT_EQ(std::string(io.text), "standard input: Is a directory");
+  EXPECT_TRUE(last.first_written.empty());
 }
 
 }  // namespace

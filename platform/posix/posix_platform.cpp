@@ -480,6 +480,65 @@ bool PosixPlatform::ReadStream(FileHandle f, void* buf, uint32_t n,
   return PosixPlatform::Read(f, buf, n, got, why);
 }
 
+namespace {
+
+bool SameEntry(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+PosixPlatform::OutputBlock PosixPlatform::CheckOutput(
+    const std::string& path, const std::vector<std::string>& inputs) {
+  OutputBlock block;
+  struct stat out, part, in;
+  const bool there = Sys().lstat(path.c_str(), &out) == 0;
+  // A "<name>.part" found there is replaced: it must not be an input
+  // either.
+  const std::string part_path = path + ".part";
+  const bool part_there = Sys().lstat(part_path.c_str(), &part) == 0;
+  for (const std::string& input : inputs) {
+    const bool in_there = Sys().stat(input.c_str(), &in) == 0;
+    if (input == path || (there && in_there && SameEntry(out, in)))
+      block.path = path;
+    else if (input == part_path || (part_there && in_there && SameEntry(part, in)))
+      block.path = part_path;
+    else
+      continue;
+    block.kind = OutputBlock::kIsInput;
+    return block;
+  }
+  if (there && !Usable(out.st_mode)) {
+    block.kind = OutputBlock::kNotAFile;
+    DescribeKind(&block.why, path.c_str(), out.st_mode, Language());
+    return block;
+  }
+  const char* name = NameOf(path.c_str());
+  const std::string folder = path.substr(0, path.size() - strlen(name));
+  block.most = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (block.most <= 0) block.most = 255;
+  block.length = strlen(name);
+  if (block.length + strlen(".part") > static_cast<size_t>(block.most))
+    block.kind = OutputBlock::kNameTooLong;
+  return block;
+}
+
+PosixPlatform::OutputBlock PosixPlatform::CheckStandardOutput(
+    const std::vector<std::string>& inputs) {
+  OutputBlock block;
+  struct stat out, in;
+  if (Sys().fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode))
+    return block;
+  for (const std::string& input : inputs) {
+    if (Sys().stat(input.c_str(), &in) == 0 && SameEntry(out, in)) {
+      block.kind = OutputBlock::kIsInput;
+      block.path = input;
+      break;
+    }
+  }
+  return block;
+}
+
 std::vector<std::string> PosixPlatform::TakeKept() {
   std::vector<std::string> out;
   out.swap(kept_);

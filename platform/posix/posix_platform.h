@@ -97,6 +97,23 @@ class PosixPlatform : public Platform {
   // + *why when it cannot be duplicated.
   FileHandle OpenStandardOutput(Failure* why);
 
+  // What stands in the way of an output at path, written as "<path>.part"
+  // first, that must be none of the files at inputs (a link at path is
+  // replaced itself, never its target).
+  struct OutputBlock {
+    enum Kind { kNone, kIsInput, kNotAFile, kNameTooLong };
+    Kind kind = kNone;
+    std::string path;    // kIsInput: path or "<path>.part"
+    Failure why;         // kNotAFile: what stands there
+    size_t length = 0;   // kNameTooLong: the name's bytes, and the most
+    long most = 0;       // a name in its folder may have
+  };
+  OutputBlock CheckOutput(const std::string& path,
+                          const std::vector<std::string>& inputs);
+  // Standard output that is one of the files at inputs: kIsInput, path
+  // naming that file.
+  OutputBlock CheckStandardOutput(const std::vector<std::string>& inputs);
+
   // "<path>: is a FIFO, not a regular file" and the like, for an entry of
   // that mode that is not a regular file.
   static void DescribeKind(Failure* why, const char* path, unsigned mode,
