@@ -103,9 +103,13 @@ int StreamCut::Run(const std::string& name, uint32_t piece_size,
     Tell(p_, kMsgNameNotStorable, shown);
     return kFailed;
   }
-  // The size is not known yet: 0 until the input ends.
+  // The size is not known yet: 0 until the input ends. Whatever it turns
+  // out to be, the header must carry the name: from 4 GiB on it needs the
+  // record, which leaves less room for a name.
   uint8_t header[kHeaderSize];
-  if (!HeaderForSource(p_, name.c_str(), 0, header)) return kFailed;
+  if (!HeaderForSource(p_, name.c_str(), uint64_t{1} << 32, header) ||
+      !HeaderForSource(p_, name.c_str(), 0, header))
+    return kFailed;
   PathParts parts;
   if (!SplitPath(name.c_str(), &parts)) {
     Tell(p_, kMsgPathTooLong, name.c_str());

@@ -23,9 +23,10 @@ struct StreamCutResult {
 // folder (empty: the current folder; otherwise ending in '/'). Piece 0 is
 // written first with a SourceSize of 0 and gets its header again, with the
 // size that arrived, once the input has ended (classic, with the record,
-// or "@PARVEX+" from 4 GiB on); it takes its name last. A stream that
-// needs more pieces than the platform's PieceLimit fails once it has filled
-// them.
+// or "@PARVEX+" from 4 GiB on); it takes its name last. A name that the
+// header of a stream of 4 GiB could not carry is refused before anything
+// is read. A stream that needs more pieces than the platform's PieceLimit
+// fails once it has filled them.
 StreamCutResult CutStream(Platform& p, const std::string& name,
                           uint32_t piece_size, const std::string& folder,
                           bool self_join, Failure* io);

@@ -1,7 +1,8 @@
 // The cut of standard input: it makes the pieces a cut of the same bytes as
 // a file makes, writes nothing for a stream that needs no cutting, asks
-// about taken names before it writes a piece, and says which pieces stand
-// when it fails.
+// about taken names before it writes a piece, refuses up front a name the
+// header of a long stream could not carry, and says which pieces stand when
+// it fails.
 #include "engines/stream_cut.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,52 @@ TEST_F(StreamCutTest, ATakenNameIsAskedAboutBeforeAnyPieceIsWritten) {
   p.answers = {true};
   ASSERT_EQ(Stream(Pipe(data), 4000), kDone) << io.text;
   ExpectSamePieces();
+}
+
+// ---- names ----------------------------------------------------------------
+
+TEST_F(StreamCutTest, ANameTheLargeHeaderCannotCarryIsRefusedBeforeReading) {
+  // 250 bytes: the classic header holds it, the "@PARVEX+" header (FileName
+  // and the record's 18 bytes after its NUL) does not, and whether the
+  // stream reaches 4 GiB is known only at its end.
+  const std::string name = std::string(246, 'n') + ".bin";
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const Bytes data = Pattern(10000, 14);
+  ASSERT_EQ(write(ends[1], data.data(), data.size()),
+            static_cast<ssize_t>(data.size()));
+  close(ends[1]);
+  const int reader = dup(ends[0]);
+  EXPECT_EQ(Stream(ends[0], 4000, name), kFailed);
+  EXPECT_EQ(p.Notices(),
+            std::vector<std::string>{
+                name + ": this file name is too long for the header of a "
+                       "source of 4 GiB or more: it may be 245 bytes long "
+                       "(Shift_JIS) at most."});
+  EXPECT_TRUE(List(dir / "stream").empty());
+  EXPECT_TRUE(p.Questions().empty());
+  // Not a byte of the stream was taken.
+  Bytes left(data.size() + 1);
+  EXPECT_EQ(read(reader, left.data(), left.size()),
+            static_cast<ssize_t>(data.size()));
+  close(reader);
+
+  // The longest name that fits: 245 bytes.
+  const std::string longest = std::string(241, 'n') + ".bin";
+  EXPECT_EQ(Stream(Pipe(data), 4000, longest), kDone) << io.text;
+}
+
+TEST_F(StreamCutTest, AFileOfFourGibibytesSaysHowLongItsNameMayBe) {
+  // A name with a code page 932 form needs the record only from 4 GiB on:
+  // the limit is that of FileName beside the record, not of a stand-in.
+  const std::string name = std::string(246, 'n') + ".bin";
+  WriteFile(dir / name, Pattern(5000, 15));
+  p.fake_length[dir / name] = (uint64_t{5} << 30);
+  EXPECT_EQ(CutFile(p, 1u << 30, (dir / name).c_str(), "", false, false, &io),
+            kFailed);
+  ASSERT_EQ(p.Notices().size(), 1u);
+  EXPECT_NE(p.Notices()[0].find("it may be 245 bytes long"), std::string::npos)
+      << p.Notices()[0];
 }
 
 // ---- failures ---------------------------------------------------------------
