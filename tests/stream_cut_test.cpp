@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "cli/cli_platform.h"
 #include "engines/engines.h"
 #include "tests/fake_platform.h"
 #include "tests/test_util.h"
@@ -215,6 +217,46 @@ TEST_F(StreamCutTest, AReadFailureNamesStandardInput) {
             kIoFailure);
   EXPECT_EQ(std::string(io.text), "standard input: Is a directory");
   EXPECT_TRUE(last.first_written.empty());
+}
+
+// ---- the terminal's wait for standard input --------------------------------
+
+TEST(TerminalStream, CtrlCEndsTheWaitAsACancelAndDataIsReadAsItComes) {
+  // The terminal's handlers for this test only.
+  const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+  struct sigaction before[4];
+  for (int i = 0; i < 4; ++i) sigaction(signals[i], nullptr, &before[i]);
+  CliPlatform::CatchInterrupt();
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  CliPlatform t;
+  FileHandle in;
+  {
+    StandardInputFrom input(dup(ends[0]));
+    Failure why = {};
+    in = t.OpenStandardInput(&why);
+  }
+  ASSERT_NE(in, nullptr);
+  char buf[16];
+  uint32_t got = 99;
+  Failure why = {};
+  // A press while nothing has come: the wait ends at once, as Cancel.
+  raise(SIGINT);
+  EXPECT_TRUE(t.ReadStream(in, buf, sizeof buf, &got, &why));
+  EXPECT_EQ(got, 0u);
+  EXPECT_TRUE(t.ProgressCheckCancel());
+  EXPECT_TRUE(t.Cancelled());
+  // Bytes that came are read, and the end is an end, not a Cancel.
+  ASSERT_EQ(write(ends[1], "abc", 3), 3);
+  EXPECT_TRUE(t.ReadStream(in, buf, sizeof buf, &got, &why));
+  EXPECT_EQ(got, 3u);
+  close(ends[1]);
+  EXPECT_TRUE(t.ReadStream(in, buf, sizeof buf, &got, &why));
+  EXPECT_EQ(got, 0u);
+  EXPECT_FALSE(t.ProgressCheckCancel());
+  t.Close(in);
+  close(ends[0]);
+  for (int i = 0; i < 4; ++i) sigaction(signals[i], &before[i], nullptr);
 }
 
 }  // namespace
