@@ -45,6 +45,7 @@ JoinPlan PlanJoin(Platform& p, const JoinRequest& r);
 // program of a self-joining set is piece 0), further pieces beside it, and
 // the checksum list at list (when not empty). Its output must be none of
 // them.
-std::vector<std::string> JoinInputs(const SetSurvey& s, const std::string& list);
+std::vector<std::string> JoinInputs(const SetSurvey& s,
+                                    const std::string& list);
 
 }  // namespace pvx
