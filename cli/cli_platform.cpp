@@ -275,13 +275,13 @@ void CliPlatform::Notify(const char* text) {
 bool CliPlatform::ConfirmReplace(const char* path, const char* text) {
   bool ok;
   if (!Redirected(path)) {
-    ok = HashingPlatform::ConfirmReplace(path, text);
+    ok = PosixPlatform::ConfirmReplace(path, text);
   } else {
     // The engine's question names its own output; ask about the target.
     char question[kPathCap + 128];
     Format(question, sizeof question, Text(lang_, kMsgOverwrite),
            output_to_.c_str());
-    ok = HashingPlatform::ConfirmReplace(output_to_.c_str(), question);
+    ok = PosixPlatform::ConfirmReplace(output_to_.c_str(), question);
   }
   if (ok) agreed_.insert(path);
   return ok;
@@ -290,25 +290,25 @@ bool CliPlatform::ConfirmReplace(const char* path, const char* text) {
 FileHandle CliPlatform::OpenWrite(const char* path, FileHandle like,
                                   bool replace, Failure* why) {
   if (!Redirected(path))
-    return HashingPlatform::OpenWrite(path, like, replace, why);
-  if (ToStandardOutput()) return Tracked(OpenStandardOutput(why));
-  return HashingPlatform::OpenWrite(output_to_.c_str(), like, replace, why);
+    return PosixPlatform::OpenWrite(path, like, replace, why);
+  if (ToStandardOutput()) return OpenStandardOutput(why);
+  return PosixPlatform::OpenWrite(output_to_.c_str(), like, replace, why);
 }
 
 bool CliPlatform::Exists(const char* path) {
-  if (!Redirected(path)) return HashingPlatform::Exists(path);
+  if (!Redirected(path)) return PosixPlatform::Exists(path);
   // Standard output is written as it stands: nothing there to replace.
-  return !ToStandardOutput() && HashingPlatform::Exists(output_to_.c_str());
+  return !ToStandardOutput() && PosixPlatform::Exists(output_to_.c_str());
 }
 
 bool CliPlatform::IsFileAt(FileHandle f, const char* path) {
-  if (!Redirected(path)) return HashingPlatform::IsFileAt(f, path);
+  if (!Redirected(path)) return PosixPlatform::IsFileAt(f, path);
   return !ToStandardOutput() &&
-         HashingPlatform::IsFileAt(f, output_to_.c_str());
+         PosixPlatform::IsFileAt(f, output_to_.c_str());
 }
 
 bool CliPlatform::MakeFolder(const char* path) {
-  if (!HashingPlatform::MakeFolder(path)) return false;
+  if (!PosixPlatform::MakeFolder(path)) return false;
   made_.push_back(path);
   return true;
 }
@@ -387,9 +387,39 @@ bool CliPlatform::AwaitDisk(const char* text) {
   return !(got == Input::kInterrupted && TakeInterrupt());
 }
 
+bool CliPlatform::ReadStream(FileHandle f, void* buf, uint32_t n,
+                             uint32_t* got, Failure* why) {
+  // As ReadLine: the ending signals reach this thread only inside ppoll.
+  sigset_t interrupt = EndingSignals(), outside;
+  sigprocmask(SIG_BLOCK, &interrupt, &outside);
+  bool ok = true;
+  *got = 0;
+  for (;;) {
+    if (g_interrupted) break;  // ProgressCheckCancel takes it
+    struct pollfd in = {DescriptorOf(f), POLLIN, 0};
+    if (ppoll(&in, 1, nullptr, &outside) < 0 && errno != EINTR) {
+      Format(why->text, sizeof why->text, "%s: %s", PathOf(f), strerror(errno));
+      ok = false;
+      break;
+    }
+    if (in.revents == 0) continue;
+    ssize_t r = read(in.fd, buf, n);
+    if (r < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (r < 0) {
+      Format(why->text, sizeof why->text, "%s: %s", PathOf(f), strerror(errno));
+      ok = false;
+    } else {
+      *got = static_cast<uint32_t>(r);
+    }
+    break;
+  }
+  sigprocmask(SIG_SETMASK, &outside, nullptr);
+  return ok;
+}
+
 bool CliPlatform::Commit(FileHandle f, bool replace, bool* taken,
                          Failure* why) {
-  if (!HashingPlatform::Commit(f, replace, taken, why)) return false;
+  if (!PosixPlatform::Commit(f, replace, taken, why)) return false;
   committed_.push_back(PathOf(f));
   return true;
 }

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "integrity/hashing_platform.h"
+#include "platform/posix/posix_platform.h"
 
 namespace pvx {
 
@@ -39,7 +39,7 @@ void PrintSafe(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Every line of text with "parvex: " in front, unless it has it already.
 std::string Prefixed(const std::string& text);
 
-class CliPlatform final : public HashingPlatform {
+class CliPlatform final : public PosixPlatform {
  public:
   CliPlatform();
 
@@ -94,6 +94,9 @@ class CliPlatform final : public HashingPlatform {
   bool Exists(const char* path) override;
   bool IsFileAt(FileHandle f, const char* path) override;
   bool AwaitDisk(const char* text) override;
+  // Waits for standard input and Ctrl-C alike: a press ends the wait.
+  bool ReadStream(FileHandle f, void* buf, uint32_t n, uint32_t* got,
+                  Failure* why) override;
 
   bool ProgressCreate() override;
   void ProgressCaption(const char* text) override;

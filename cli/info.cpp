@@ -1,98 +1,59 @@
-#include "cli/info.h"
-
+// parvex info: what a set holds and whether a join would take it; and
+// the check of a join's output that info shares.
 #include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "base/path.h"
 #include "base/text.h"
-#include "engines/messages.h"
+#include "cli/commands.h"
 #include "integrity/checksums.h"
+#include "integrity/join_plan.h"
 
 namespace pvx {
-namespace {
 
-// The files a join of s reads, as far as they are there: its pieces (the
-// program of a self-joining set is piece 0), further pieces beside it, and
-// the checksum list.
-std::vector<std::string> InputsOf(const SetSurvey& s, const std::string& list) {
-  std::vector<std::string> paths;
-  for (const SurveyPiece& piece : s.pieces) paths.push_back(piece.path);
-  for (const SurveyPiece& piece : s.beyond) paths.push_back(piece.path);
-  if (!list.empty()) paths.push_back(list);
-  return paths;
-}
-
-std::string IsInputText(Lang lang, const std::string& what) {
+std::string OutputProblem(CliPlatform& t, const SetSurvey& s,
+                          const std::string& out_path,
+                          const std::string& list) {
+  const Lang lang = t.Language();
+  const std::vector<std::string> inputs = JoinInputs(s, list);
+  const PosixPlatform::OutputBlock block =
+      out_path.empty() ? t.CheckStandardOutput(inputs)
+                       : t.CheckOutput(out_path, inputs);
   char text[2 * kPathCap];
-  Format(text, sizeof text, Text(lang, kMsgIsInput), what.c_str());
+  switch (block.kind) {
+    case PosixPlatform::OutputBlock::kNone:
+      return std::string();
+    case PosixPlatform::OutputBlock::kIsInput:
+      Format(text, sizeof text, Text(lang, kMsgIsInput),
+             out_path.empty() ? (Say(lang, "standard output (", "標準出力 (") +
+                                 block.path + ")").c_str()
+                              : block.path.c_str());
+      return text;
+    case PosixPlatform::OutputBlock::kNotAFile:
+      return block.why.text;
+    case PosixPlatform::OutputBlock::kNameTooLong:
+      break;
+  }
+  // The output is written as NAME.part first.
+  snprintf(text, sizeof text,
+           Say(lang,
+               "%s: the name is %zu bytes long; with \".part\" while it "
+               "is written it must fit in %ld",
+               "%s: 名前が %zu バイトあります. 書き込み中の \".part\" "
+               "を含めて %ld バイトまでです"),
+           out_path.c_str(), block.length, block.most);
   return text;
 }
 
-bool SameEntry(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
+namespace {
 
-}  // namespace
-
-std::string OutputProblem(Lang lang, const SetSurvey& s,
-                          const std::string& out_path,
-                          const std::string& list) {
-  struct stat out, part, in;
-  const bool there = lstat(out_path.c_str(), &out) == 0;
-  // The output is written as NAME.part first, and a NAME.part found there
-  // is replaced: neither may be a file the join reads.
-  const std::string part_path = out_path + ".part";
-  const bool part_there = lstat(part_path.c_str(), &part) == 0;
-  for (const std::string& path : InputsOf(s, list)) {
-    // A link at the output's name is replaced itself, never its target.
-    const bool in_there = stat(path.c_str(), &in) == 0;
-    if (path == out_path || (there && in_there && SameEntry(out, in)))
-      return IsInputText(lang, out_path);
-    if (path == part_path || (part_there && in_there && SameEntry(part, in)))
-      return IsInputText(lang, part_path);
-  }
-  if (there && !S_ISREG(out.st_mode) && !S_ISLNK(out.st_mode)) {
-    Failure why;
-    PosixPlatform::DescribeKind(&why, out_path.c_str(), out.st_mode, lang);
-    return why.text;
-  }
-  // The output is written as NAME.part first.
-  const std::string name = NameOf(out_path.c_str());
-  std::string folder = out_path.substr(0, out_path.size() - name.size());
-  long most = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
-  if (most <= 0) most = 255;
-  if (name.size() + 5 > static_cast<size_t>(most)) {
-    char text[2 * kPathCap];
-    snprintf(text, sizeof text,
-             Say(lang,
-                 "%s: the name is %zu bytes long; with \".part\" while it "
-                 "is written it must fit in %ld",
-                 "%s: 名前が %zu バイトあります. 書き込み中の \".part\" "
-                 "を含めて %ld バイトまでです"),
-             out_path.c_str(), name.size(), most);
-    return text;
-  }
-  return std::string();
-}
-
-std::string StandardOutputProblem(Lang lang, const SetSurvey& s,
-                                  const std::string& list) {
-  struct stat out, in;
-  if (fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode))
-    return std::string();
-  for (const std::string& path : InputsOf(s, list))
-    if (stat(path.c_str(), &in) == 0 && SameEntry(out, in))
-      return IsInputText(lang, Say(lang, "standard output (", "標準出力 (") +
-                                   path + ")");
-  return std::string();
-}
-
-int ShowInfo(CliPlatform& p, const char* file) {
+// The set's header and its pieces; writes nothing. 0 exactly when a join
+// would accept the set, 1 otherwise.
+int ShowInfo(Parvex& x, const char* file) {
+  CliPlatform& p = x.terminal;
   Lang lang = p.Language();
   Failure why;
   SetSurvey s;
-  if (!SurveySet(p, file, &s, &why)) {
+  if (!SurveySet(x.platform, file, &s, &why)) {
     p.Notify(why.text);
     return 1;
   }
@@ -139,11 +100,10 @@ int ShowInfo(CliPlatform& p, const char* file) {
   }
   // Whether a checksum list travels with the set (it is not read here).
   std::string list = ListPathFor(s.set.piece0);
-  struct stat st;
-  const bool have_list = lstat(list.c_str(), &st) == 0;
+  const bool have_list = p.Exists(list.c_str());
   // What the join would find wrong with its output, beside the pieces.
   std::string output_problem =
-      s.HeaderSound() ? OutputProblem(lang, s, s.set.folder + s.output,
+      s.HeaderSound() ? OutputProblem(p, s, s.set.folder + s.output,
                                       have_list ? list : std::string())
                       : std::string();
   // A list that a join would refuse (read here, never hashed).
@@ -232,6 +192,12 @@ int ShowInfo(CliPlatform& p, const char* file) {
                            : s.problem.c_str());
   }
   return joinable ? 0 : 1;
+}
+
+}  // namespace
+
+int RunInfo(Parvex& x, const Options& o) {
+  return Flushed(x.terminal, ShowInfo(x, o.file.c_str()));
 }
 
 }  // namespace pvx

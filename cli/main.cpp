@@ -17,51 +17,76 @@
 #include <string>
 #include <vector>
 
-#include "cli/builtin_stub.h"
-#include "cli/info.h"
-#include "cli/lists.h"
-#include "cli/cli_platform.h"
+#include "cli/commands.h"
 #include "cli/help_format.h"
-#include "cli/recovery.h"
-#include "engines/piece_set.h"
-#include "cli/sizes.h"
-#include "cli/stream_cut.h"
-#include "engines/engines.h"
 #include "engines/messages.h"
-#include "format/piece_format.h"
 #include "base/text.h"
+
+namespace pvx {
+
+// A usage error: the text, then where to read more; exit status 2.
+int UsageError(CliPlatform& p, const std::string& text,
+               const std::string& command) {
+  std::string help = "parvex" + (command.empty() ? "" : " " + command) +
+                     " --help";
+  p.Notify(text.c_str());
+  std::string more = Say(p.Language(), "Try '", "詳しくは '") + help +
+                     Say(p.Language(), "' for more information.",
+                         "' を見てください.");
+  p.Notify(more.c_str());
+  return kExitUsage;
+}
+
+void NotifyText(CliPlatform& p, Msg id, const char* arg) {
+  char text[2048];
+  Format(text, sizeof text, Text(p.Language(), id), arg);
+  p.Notify(text);
+}
+
+std::string WithSeparator(std::string folder) {
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder;
+}
+
+int ExitStatus(CliPlatform& p, int result, const Failure& io) {
+  if (result == kIoFailure) p.Notify(io.text);
+  // Partial output is never removed; say where it is.
+  for (const std::string& kept : p.TakeKept()) {
+    std::string text = Say(p.Language(), "what was written stays in ",
+                           "書き込んだ内容は次のファイルに残しました: ") +
+                       kept;
+    p.Notify(text.c_str());
+  }
+  switch (result) {
+    case kDone:
+      return kExitDone;
+    case kIoFailure:
+      return kExitFailed;
+    default:
+      return p.Cancelled() ? kExitCancelled : kExitFailed;
+  }
+}
+
+// Standard output that cannot be written (a full disk, a closed pipe) is a
+// failure too.
+int Flushed(CliPlatform& p, int status) {
+  if (fflush(stdout) == 0 && !ferror(stdout)) return status;
+  std::string text = Say(p.Language(), "standard output", "標準出力") +
+                     std::string(": ") + strerror(errno);
+  p.Notify(text.c_str());
+  return kExitFailed;
+}
+
+}  // namespace pvx
 
 namespace {
 
 using pvx::CliPlatform;
+using pvx::kExitDone;
+using pvx::kExitUsage;
 using pvx::Lang;
+using pvx::Options;
 using pvx::Say;
-
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitCancelled = 130;  // as when a shell reports SIGINT
-
-// Everything the command line sets; each command reads its part.
-struct Options {
-  std::string file;         // FILE; "-" for cut: standard input
-  std::string destination;  // -d DIR
-  std::string size = "1.44M";  // cut -s SIZE
-  std::string pieces;       // cut --pieces N
-  bool pieces_given = false;
-  std::string name;         // cut --name NAME (standard input's name)
-  std::string output;       // join -o FILE ("-": standard output)
-  bool self_join = false;
-  bool pause = false;
-  bool yes = false;
-  bool no = false;
-  bool quiet = false;
-  bool no_checksum = false;  // cut: write no list
-  std::string recovery;      // cut --recovery N|N%
-  bool no_verify = false;    // join: check no list
-  bool no_repair = false;    // join: never rebuild from recovery data
-  std::string checksum;      // join, verify --checksum LIST
-};
 
 struct Commands {
   CLI::App* cut = nullptr;
@@ -81,21 +106,6 @@ std::string CommandList() {
     list += name;
   }
   return list;
-}
-
-// ---- messages ---------------------------------------------------------------
-
-// A usage error: the text, then where to read more; exit status 2.
-int UsageError(CliPlatform& p, const std::string& text,
-               const std::string& command) {
-  std::string help = "parvex" + (command.empty() ? "" : " " + command) +
-                     " --help";
-  p.Notify(text.c_str());
-  std::string more = Say(p.Language(), "Try '", "詳しくは '") + help +
-                     Say(p.Language(), "' for more information.",
-                         "' を見てください.");
-  p.Notify(more.c_str());
-  return kExitUsage;
 }
 
 // What CLI11 found wrong, in the user's language.
@@ -138,541 +148,6 @@ std::string ParseErrorText(Lang lang, const CLI::ParseError& e) {
   return lang == Lang::kJapanese
              ? "コマンド行が正しくありません: " + what
              : what;
-}
-
-void NotifyText(CliPlatform& p, pvx::Msg id, const char* arg) {
-  char text[2048];
-  pvx::Format(text, sizeof text, pvx::Text(p.Language(), id), arg);
-  p.Notify(text);
-}
-
-std::string WithSeparator(std::string folder) {
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  return folder;
-}
-
-int ExitStatus(CliPlatform& p, int result, const pvx::Failure& io) {
-  if (result == pvx::kIoFailure) p.Notify(io.text);
-  // Partial output is never removed; say where it is.
-  for (const std::string& kept : p.TakeKept()) {
-    std::string text = Say(p.Language(), "what was written stays in ",
-                           "書き込んだ内容は次のファイルに残しました: ") +
-                       kept;
-    p.Notify(text.c_str());
-  }
-  switch (result) {
-    case pvx::kDone:
-      return kExitDone;
-    case pvx::kIoFailure:
-      return kExitFailed;
-    default:
-      return p.Cancelled() ? kExitCancelled : kExitFailed;
-  }
-}
-
-// Standard output that cannot be written (a full disk, a closed pipe) is a
-// failure too.
-int Flushed(CliPlatform& p, int status) {
-  if (fflush(stdout) == 0 && !ferror(stdout)) return status;
-  std::string text = Say(p.Language(), "standard output", "標準出力") +
-                     std::string(": ") + strerror(errno);
-  p.Notify(text.c_str());
-  return kExitFailed;
-}
-
-// ---- cut --------------------------------------------------------------------
-
-// The bytes in front of piece 0's data: the header, and the stub program
-// with -x (which is also handed to the platform here).
-uint32_t PieceZeroHead(CliPlatform& p, bool self_join) {
-  const uint8_t* stub = nullptr;
-  uint32_t stub_length = 0;
-  uint32_t head = pvx::kHeaderSize;
-  if (BuiltInStub(&stub, &stub_length)) {
-    p.SetStubImage(stub, stub_length);
-    if (self_join) head += pvx::StubImageSize(stub, stub_length);
-  }
-  return head;
-}
-
-// The piece size for --pieces N over the file: 0 after telling why there
-// is none (*status set).
-uint32_t SizeForPieces(CliPlatform& p, const Options& o, uint32_t head,
-                       int* status) {
-  Lang lang = p.Language();
-  uint32_t n = 0;
-  const uint32_t limit = static_cast<uint32_t>(p.PieceLimit());
-  if (!pvx::ParsePieceCount(o.pieces, &n) || n < 2 || n > limit) {
-    const std::string most = std::to_string(limit);
-    *status = UsageError(
-        p,
-        Say(lang, "invalid number of pieces: '", "分割数が正しくありません: '") +
-            o.pieces +
-            Say(lang, "'; N is a whole number from 2 to ",
-                "'. N は 2 から ") +
-            most +
-            Say(lang, " (a set holds at most ", " までの整数です (1 組は最大 ") +
-            most + Say(lang, " pieces)", " 個)"),
-        "cut");
-    return 0;
-  }
-  struct stat st;
-  if (stat(o.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    // Not a file to measure: the cut itself says why.
-    return pvx::kSize144;
-  }
-  uint32_t size = pvx::PieceSizeFor(static_cast<uint64_t>(st.st_size), head, n);
-  if (size == 0) {
-    std::string text =
-        o.file + ": " +
-        Say(lang, "no piece size cuts ", "") +
-        pvx::Count(lang, static_cast<uint64_t>(st.st_size), "byte", "bytes",
-                   "バイト") +
-        Say(lang, " into ", " を ") +
-        pvx::Count(lang, n, "piece", "pieces", "個") +
-        Say(lang, " (piece 0 holds its head of ",
-            "に分ける分割サイズはありません (先頭のファイルは ") +
-        pvx::Count(lang, head, "byte", "bytes", "バイト") +
-        Say(lang, ")", "の見出しを含みます)");
-    p.Notify(text.c_str());
-    *status = kExitFailed;
-  }
-  return size;
-}
-
-// A set holds at most PieceLimit pieces (10,000): a cut that would need
-// more is refused before it writes anything. True when the cut may go on.
-bool FitsInOneSet(CliPlatform& p, const std::string& file,
-                  uint32_t piece_size, uint32_t head) {
-  struct stat st;
-  if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<uint64_t>(st.st_size) <= piece_size)
-    return true;
-  const uint64_t limit = static_cast<uint64_t>(p.PieceLimit());
-  const uint64_t total = static_cast<uint64_t>(st.st_size) + head;
-  const uint64_t pieces = (total + piece_size - 1) / piece_size;
-  if (pieces <= limit) return true;
-  const uint64_t fits = (total + limit - 1) / limit;
-  char text[512];
-  if (fits > UINT32_MAX) {
-    // Even pieces of 4 GiB less a byte make too many.
-    snprintf(text, sizeof text,
-             Say(p.Language(),
-                 "%s: %llu bytes need more than the %llu pieces a set can "
-                 "hold, even of the largest piece size (4294967295 bytes)",
-                 "%s: %llu バイトは最大の分割サイズ (4294967295 バイト) "
-                 "でも上限の %llu 個を超えます"),
-             file.c_str(), static_cast<unsigned long long>(st.st_size),
-             static_cast<unsigned long long>(limit));
-  } else {
-    snprintf(text, sizeof text,
-             Say(p.Language(),
-                 "%s: pieces of %u bytes would make %llu "
-                 "pieces, more than the %llu a set can hold; the "
-                 "smallest piece size that fits is %llu bytes (-s %llu)",
-                 "%s: %u バイトずつでは %llu 個になり, 上限の "
-                 "%llu 個を超えます. 収まる最小の分割サイズは %llu "
-                 "バイトです (-s %llu)"),
-             file.c_str(), piece_size, static_cast<unsigned long long>(pieces),
-             static_cast<unsigned long long>(limit),
-             static_cast<unsigned long long>(fits),
-             static_cast<unsigned long long>(fits));
-  }
-  p.Notify(text);
-  return false;
-}
-
-// The number of recovery slices --recovery asks for: 0 after telling why
-// there is none (*status set).
-uint32_t RecoverySlices(CliPlatform& p, const Options& o, uint32_t piece_size,
-                        uint32_t head, int* status) {
-  Lang lang = p.Language();
-  const bool share = o.recovery.back() == '%';
-  if (o.file == "-" && share) {
-    *status = UsageError(
-        p,
-        Say(lang,
-            "--recovery N% needs the number of pieces, which standard input "
-            "does not tell up front (give a number: --recovery N)",
-            "--recovery N% には分割ファイルの数が必要ですが, 標準入力では"
-            "前もって分かりません (数を指定してください: --recovery N)"),
-        "cut");
-    return 0;
-  }
-  if (o.pause) {
-    *status = UsageError(
-        p,
-        Say(lang,
-            "--recovery reads every piece again after the cut, which "
-            "--pause (a disk per piece) does not allow",
-            "--recovery は分割の後にすべての分割ファイルを読み直すため, "
-            "--pause (分割ファイルごとのディスク) とは使えません"),
-        "cut");
-    return 0;
-  }
-  uint32_t pieces = 1;
-  struct stat st;
-  if (share && stat(o.file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    uint64_t total = static_cast<uint64_t>(st.st_size) + head;
-    uint64_t n = (total + piece_size - 1) / piece_size;
-    pieces = n < 1 ? 1 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
-  }
-  uint32_t slices = 0;
-  std::string error;
-  if (!pvx::RecoveryAmount(lang, o.recovery, pieces, &slices, &error)) {
-    *status = UsageError(p, error, "cut");
-    return 0;
-  }
-  return slices;
-}
-
-// The pieces a cut put in place, piece 0 (STEM.c00 or the program
-// STEM.exe) first.
-std::vector<std::string> CutPieces(std::vector<std::string> pieces) {
-  auto is_program = [](const std::string& path) {
-    return path.size() > 4 && path.compare(path.size() - 4, 4, ".exe") == 0;
-  };
-  // Names of one stem: a longer number is a larger one (c99 < c100).
-  std::sort(pieces.begin(), pieces.end(),
-            [&](const std::string& a, const std::string& b) {
-              if (is_program(a) != is_program(b)) return is_program(a);
-              if (a.size() != b.size()) return a.size() < b.size();
-              return a < b;
-            });
-  return pieces;
-}
-
-int RunCut(CliPlatform& p, const Options& o) {
-  Lang lang = p.Language();
-  const bool from_stdin = o.file == "-";
-  if (from_stdin && o.name.empty()) {
-    return UsageError(p,
-                      Say(lang,
-                          "cutting standard input needs --name NAME, the "
-                          "name to record for it",
-                          "標準入力を分割するには --name NAME "
-                          "(記録する名前) が必要です"),
-                      "cut");
-  }
-  if (from_stdin && o.pause) {
-    return UsageError(p,
-                      Say(lang,
-                          "--pause waits for Enter on standard input, which "
-                          "carries the data when cutting standard input",
-                          "--pause は標準入力で Enter を待つため, 標準入力を"
-                          "分割するときには使えません"),
-                      "cut");
-  }
-  if (from_stdin && o.pieces_given) {
-    return UsageError(p,
-                      Say(lang,
-                          "--pieces needs the length of a file; standard "
-                          "input has none up front (use -s SIZE)",
-                          "--pieces にはファイルの長さが必要です. 標準入力には"
-                          "使えません (-s SIZE を使ってください)"),
-                      "cut");
-  }
-
-  const uint32_t head = PieceZeroHead(p, o.self_join);
-  uint32_t piece_size = 0;
-  if (o.pieces_given) {
-    int status = kExitFailed;
-    piece_size = SizeForPieces(p, o, head, &status);
-    if (piece_size == 0) return status;
-  } else {
-    pvx::SizeError error = pvx::ParseSize(o.size, &piece_size);
-    if (error != pvx::SizeError::kNone)
-      return UsageError(p, pvx::SizeErrorText(lang, error, o.size), "cut");
-  }
-  if (piece_size < head) {
-    return UsageError(
-        p,
-        Say(lang, "A piece size of ", "分割サイズ ") +
-            pvx::Count(lang, piece_size, "byte", "bytes", "バイト") +
-            Say(lang, " cannot hold the ", "では先頭の ") +
-            pvx::Count(lang, head, "byte", "bytes", "バイト") +
-            Say(lang, " that head piece 0.",
-                "が入りません."),
-        "cut");
-  }
-
-  uint32_t recovery_slices = 0;
-  if (!o.recovery.empty()) {
-    int status = kExitDone;
-    recovery_slices = RecoverySlices(p, o, piece_size, head, &status);
-    if (recovery_slices == 0) return status;
-  }
-
-  CliPlatform::CatchInterrupt();
-  // The list and the recovery files are among the set's names: the engines
-  // decide them (and ask about them) with the pieces', before anything is
-  // written. The list's digests are taken in the same pass as the copy.
-  std::string companions;
-  if (!o.no_checksum) {
-    companions = pvx::kListSuffix;
-    companions.push_back('\0');
-    p.StartDigests();
-  }
-  if (recovery_slices != 0) companions += pvx::RecoverySuffixes(recovery_slices);
-  if (!companions.empty()) {
-    companions.pop_back();  // SetCompanions closes the list itself
-    p.SetCompanions(companions);
-  }
-  pvx::Failure io;
-  int result;
-  pvx::StreamDigests digests;
-  digests.wanted = !o.no_checksum;
-  if (from_stdin) {
-    p.SetInputIsData();
-    result = pvx::CutStream(p, STDIN_FILENO, o.name, piece_size,
-                            WithSeparator(o.destination), o.self_join,
-                            &digests, &io);
-  } else {
-    if (!FitsInOneSet(p, o.file, piece_size, head)) return kExitFailed;
-    result = pvx::CutFile(p, piece_size, o.file.c_str(),
-                          WithSeparator(o.destination).c_str(), o.self_join,
-                          o.pause, &io,
-                          o.name.empty() ? nullptr : o.name.c_str());
-  }
-  // Every file put in place so far is a piece.
-  const std::vector<std::string> pieces = p.TakeCommitted();
-  if (result == pvx::kDone && !o.no_checksum) {
-    size_t slash = o.file.rfind('/');
-    if (from_stdin
-            ? pvx::WriteCutList(p, o.name, "-", &digests) != kExitDone
-            : pvx::WriteCutList(
-                  p,
-                  !o.name.empty()
-                      ? o.name
-                      : o.file.substr(slash == std::string::npos ? 0
-                                                                 : slash + 1),
-                  o.file) != kExitDone)
-      result = pvx::kFailed;
-  }
-  if (result == pvx::kDone && recovery_slices != 0 &&
-      pvx::WriteRecovery(p, CutPieces(pieces), recovery_slices) != kExitDone)
-    result = pvx::kFailed;
-  return ExitStatus(p, result, io);
-}
-
-// ---- join -------------------------------------------------------------------
-
-// join -o: points the engine's output at o.output.
-void RedirectOutput(CliPlatform& p, const Options& o,
-                    const pvx::SetSurvey& survey) {
-  // The engines write to the pieces' folder (no -d with -o) under the
-  // header's name.
-  const std::string engine_path = survey.set.folder + survey.output;
-  char from[pvx::kPathCap + 64];
-  char to[pvx::kPathCap + 64];
-  pvx::Format(from, sizeof from, pvx::Text(p.Language(), pvx::kMsgJoinDone),
-              survey.output.c_str());
-  pvx::Format(to, sizeof to, pvx::Text(p.Language(), pvx::kMsgJoinDone),
-              o.output.c_str());
-  p.SetOutput(engine_path, o.output, from, o.output == "-" ? from : to);
-}
-
-int RunJoin(CliPlatform& p, const Options& o);
-
-// A join of a set that lacks pieces, with recovery data at index: the
-// pieces are rebuilt into a temporary folder inside the folder the join
-// writes into, the set is joined from there, and the folder is removed.
-int JoinRebuilt(CliPlatform& p, const Options& o, const pvx::SetLocation& set,
-                const std::string& index) {
-  const Lang lang = p.Language();
-  std::string folder;  // "": the current folder
-  if (o.output == "-") {
-    // Standard output has no folder; the set's is left alone.
-  } else if (!o.output.empty()) {
-    size_t slash = o.output.rfind('/');
-    folder = slash == std::string::npos ? std::string()
-                                        : o.output.substr(0, slash + 1);
-  } else if (!o.destination.empty()) {
-    folder = WithSeparator(o.destination);
-    if (!p.Exists(folder.c_str()) && !p.MakeFolder(folder.c_str())) {
-      std::string text = folder + ": " + strerror(errno);
-      p.Notify(text.c_str());
-      return kExitFailed;
-    }
-  } else {
-    folder = set.folder;
-  }
-  pvx::RebuiltSet rebuilt;
-  if (!pvx::RebuildForJoin(p, index, folder, &rebuilt))
-    return p.Cancelled() ? kExitCancelled : kExitFailed;
-  for (const std::string& name : rebuilt.rebuilt) {
-    std::string text =
-        name + Say(lang,
-                   ": rebuilt from the recovery data for this join (the "
-                   "set's folder is left as it is)",
-                   ": この結合のためにリカバリデータから復元しました "
-                   "(分割ファイルのフォルダはそのままです)");
-    p.Notify(text.c_str());
-  }
-  Options from = o;
-  from.no_repair = true;
-  size_t slash = set.piece0.rfind('/');
-  from.file = rebuilt.folder +
-              (slash == std::string::npos ? set.piece0
-                                          : set.piece0.substr(slash + 1));
-  if (o.output.empty() && o.destination.empty()) from.destination = set.folder;
-  if (from.destination.empty() && o.output.empty()) from.destination = "./";
-  // The set's own list still checks the pieces and the result.
-  const std::string list = pvx::ListPathFor(set.piece0);
-  struct stat st;
-  if (!o.no_verify && o.checksum.empty() && lstat(list.c_str(), &st) == 0)
-    from.checksum = list;
-  const int status = RunJoin(p, from);
-  pvx::RemoveRebuilt(p, rebuilt);
-  return status;
-}
-
-int RunJoin(CliPlatform& p, const Options& o) {
-  const Lang lang = p.Language();
-  CliPlatform::CatchInterrupt();
-  pvx::SetLocation set;
-  if (!pvx::LocateSet(p, o.file.c_str(), &set)) {
-    NotifyText(p, pvx::kMsgPathTooLong, o.file.c_str());
-    return kExitFailed;
-  }
-  // With a pause per disk, disk 1 is asked for first, so that the output
-  // and the list are decided from its piece 0 before any data is read; the
-  // engine's own question for it is then answered already.
-  if (o.pause && !set.self_joining) {
-    char text[256];
-    pvx::Format(text, sizeof text, pvx::Text(lang, pvx::kMsgInsertDisk), 1);
-    if (!p.AwaitDisk(text)) return kExitCancelled;
-    p.SkipNextDisk();
-  }
-  // Everything the join will write is decided here, before it reads data:
-  // the set (all of it, without pauses), the output and the list.
-  pvx::SetSurvey survey;
-  pvx::Failure why;
-  const bool surveyed = pvx::SurveySet(p, o.file.c_str(), &survey, &why);
-  // Pieces lacking (piece 0 among them) with recovery data beside the set:
-  // rebuilt for the join, unless --no-repair.
-  if (!o.pause && !o.no_repair &&
-      (!surveyed || (survey.HeaderSound() && !survey.Joinable()))) {
-    const std::string index = pvx::FindRecoveryIndex(p, o.file);
-    if (!index.empty()) return JoinRebuilt(p, o, set, index);
-  }
-  if (!surveyed) {
-    p.Notify(why.text);
-    return kExitFailed;
-  }
-  if (!survey.HeaderSound()) {
-    p.Notify(survey.problem.c_str());
-    return kExitFailed;
-  }
-  if (!o.pause && !survey.Joinable()) {
-    std::string head = survey.set.piece0 +
-                       Say(lang,
-                           ": the set is not complete; nothing was written:",
-                           ": 分割ファイルがそろっていないため, "
-                           "何も書き込みませんでした:");
-    p.Notify(head.c_str());
-    for (const std::string& line : pvx::PieceProblems(lang, survey))
-      p.Notify(line.c_str());
-    return kExitFailed;
-  }
-  pvx::JoinCheck check;
-  bool have_check = false;
-  if (!o.no_verify) {
-    bool failed = false;
-    have_check = pvx::PrepareCheck(p, survey, o.checksum, &check, &failed);
-    if (failed) return kExitFailed;
-  }
-  const std::string list = have_check ? check.list : std::string();
-  std::string destination = WithSeparator(o.destination);
-  std::string problem =
-      o.output == "-"
-          ? pvx::StandardOutputProblem(lang, survey, list)
-          : pvx::OutputProblem(
-                lang, survey,
-                !o.output.empty() ? o.output
-                : destination.empty() ? survey.set.folder + survey.output
-                                      : destination + survey.output,
-                list);
-  if (!problem.empty()) {
-    p.Notify(problem.c_str());
-    return kExitFailed;
-  }
-  if (!o.output.empty()) RedirectOutput(p, o, survey);
-  if (have_check) {
-    p.StartDigests();
-    p.Expect(check.pieces, check.has_output ? &check.output : nullptr,
-             survey.output, check.list);
-  }
-
-  pvx::Failure io;
-  int result;
-  if (survey.set.self_joining) {
-    result = pvx::SelfJoin(p, survey.set.piece0.c_str(), survey.image,
-                           destination.c_str(), &io);
-  } else {
-    result = pvx::JoinFile(p, o.file.c_str(), destination.c_str(), o.pause,
-                           &io);
-  }
-  // A piece the list found damaged, with recovery data beside the set: the
-  // join starts again from the pieces rebuilt for it (its NAME.part is
-  // replaced). Not for standard output, which has the bytes already, nor
-  // with a pause per disk.
-  if (result != pvx::kDone && p.Mismatched() && !p.Cancelled() &&
-      !o.no_repair && !o.pause && o.output != "-") {
-    const std::string index = pvx::FindRecoveryIndex(p, o.file);
-    if (!index.empty()) {
-      if (result == pvx::kIoFailure) p.Notify(io.text);
-      p.TakeKept();
-      std::string text =
-          index + Say(lang,
-                      ": the set has recovery data; the damaged piece is "
-                      "rebuilt from it for this join",
-                      ": この組にはリカバリデータがあります. 壊れた分割"
-                      "ファイルをそこから復元して結合します");
-      p.Notify(text.c_str());
-      return JoinRebuilt(p, o, set, index);
-    }
-  }
-  const int status = ExitStatus(p, result, io);
-  // Where it cannot start again, say where help is when the set has
-  // recovery data.
-  if (status == kExitFailed && have_check && !o.no_repair) {
-    const std::string index = pvx::FindRecoveryIndex(p, o.file);
-    if (!index.empty()) {
-      std::string text =
-          index + Say(lang,
-                      ": the set has recovery data; parvex verify tells "
-                      "whether parvex repair can rebuild a damaged piece",
-                      ": この組にはリカバリデータがあります. 壊れた分割"
-                      "ファイルを parvex repair で復元できるかは parvex "
-                      "verify で分かります");
-      p.Notify(text.c_str());
-    }
-  }
-  return status;
-}
-
-// ---- info, verify -------------------------------------------------------------
-
-int RunInfo(CliPlatform& p, const Options& o) {
-  return Flushed(p, pvx::ShowInfo(p, o.file.c_str()));
-}
-
-int RunVerify(CliPlatform& p, const Options& o) {
-  CliPlatform::CatchInterrupt();
-  // Recovery data beside the set checks every piece as the list would, and
-  // tells whether what is wrong can be rebuilt; a list named on the command
-  // line is what the user asked for.
-  if (o.checksum.empty()) {
-    const std::string index = pvx::FindRecoveryIndex(p, o.file);
-    if (!index.empty()) return Flushed(p, pvx::VerifyWithRecovery(p, index));
-  }
-  return Flushed(p, pvx::VerifySet(p, o.file, o.checksum, o.quiet));
-}
-
-int RunRepair(CliPlatform& p, const Options& o) {
-  CliPlatform::CatchInterrupt();
-  return Flushed(p, pvx::RepairPieces(p, o.file, o.destination));
 }
 
 // ---- the command line -------------------------------------------------------
@@ -1064,8 +539,9 @@ std::string CommandOf(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   setlocale(LC_ALL, "");
-  CliPlatform platform;
-  const Lang lang = platform.Language();
+  pvx::Parvex parvex;
+  CliPlatform& terminal = parvex.terminal;
+  const Lang lang = terminal.Language();
   Options o;
 
   CLI::App app{Say(lang,
@@ -1080,34 +556,33 @@ int main(int argc, char** argv) {
   bool known = command.empty();
   for (const char* name : kCommandNames) known = known || command == name;
   if (!known) {
-    return UsageError(platform,
-                      Say(lang, "unknown command '", "不明なコマンドです: '") +
-                          command + Say(lang, "'; the commands are ",
-                                        "'. コマンドは次のとおりです: ") +
-                          CommandList(),
-                      "");
+    return pvx::UsageError(terminal,
+                           Say(lang, "unknown command '", "不明なコマンドです: '") +
+                               command + Say(lang, "'; the commands are ",
+                                             "'. コマンドは次のとおりです: ") +
+                               CommandList(),
+                           "");
   }
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
     return app.exit(e) == 0 ? kExitDone : kExitUsage;
   } catch (const CLI::ParseError& e) {
-    return UsageError(platform, ParseErrorText(lang, e), command);
+    return pvx::UsageError(terminal, ParseErrorText(lang, e), command);
   }
 
-  platform.SetAnswers(o.yes  ? pvx::Answers::kYes
+  terminal.SetAnswers(o.yes  ? pvx::Answers::kYes
                       : o.no ? pvx::Answers::kNo
                              : pvx::Answers::kAsk);
-  platform.SetQuiet(o.quiet);
-  const int status = commands.cut->parsed()    ? RunCut(platform, o)
-                     : commands.join->parsed() ? RunJoin(platform, o)
-                     : commands.verify->parsed()
-                         ? RunVerify(platform, o)
-                     : commands.repair->parsed() ? RunRepair(platform, o)
-                                                 : RunInfo(platform, o);
+  terminal.SetQuiet(o.quiet);
+  const int status = commands.cut->parsed()      ? RunCut(parvex, o)
+                     : commands.join->parsed()   ? RunJoin(parvex, o)
+                     : commands.verify->parsed() ? RunVerify(parvex, o)
+                     : commands.repair->parsed() ? RunRepair(parvex, o)
+                                                 : RunInfo(parvex, o);
   // A command that failed leaves no folder it made (one that holds what
   // was written stays).
-  if (status != kExitDone) platform.RemoveMadeFolders();
+  if (status != kExitDone) terminal.RemoveMadeFolders();
   // Ended by SIGTERM or SIGHUP: once all is said, as that signal would.
   const int sig = CliPlatform::EndingSignal();
   if (sig != 0 && sig != SIGINT) {

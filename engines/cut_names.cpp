@@ -26,7 +26,13 @@ bool HeaderForSource(Platform& p, const char* name, uint64_t size,
     case HeaderBuild::kRecordTooLong:
       break;
   }
-  Tell(p, kMsgNameTooLongForRecord, name, RecordNameRoom(header_name));
+  // A name with a code page 932 form needs the record only from 4 GiB on,
+  // where FileName and the record's fixed part share the field; the
+  // stand-in of any other name shares it with the exact name as well.
+  if (exact)
+    Tell(p, kMsgNameTooLongForLarge, name, kRecordNameRoom);
+  else
+    Tell(p, kMsgNameTooLongForRecord, name, RecordNameRoom(header_name));
   return false;
 }
 

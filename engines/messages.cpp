@@ -90,6 +90,10 @@ const Entry kTexts[kTextCount] = {
          "Shift_JIS stand-in: it may be %u bytes long (UTF-8) at most.")
     TOOL("分割ファイル数が%dを超えました.",
          "The number of pieces has exceeded %d.")
+    TOOL("%s: このファイル名は長すぎて 4GB 以上のファイルのヘッダに記録できません "
+         "(Shift_JIS で %u バイトまで).",
+         "%s: this file name is too long for the header of a source of 4 GiB "
+         "or more: it may be %u bytes long (Shift_JIS) at most.")
 };
 
 }  // namespace

@@ -37,6 +37,7 @@ enum Msg {
   kMsgNameNotStorable,   // name
   kMsgNameTooLongForRecord,  // name, longest exact name in bytes (number)
   kMsgTooManyPiecesOf,   // the most pieces a cut makes (number)
+  kMsgNameTooLongForLarge,  // name, longest code page 932 form in bytes
   kMsgCount
 };
 

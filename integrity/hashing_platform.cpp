@@ -19,7 +19,7 @@ void HashFailure(Failure* why, const char* path, const std::exception& e) {
 
 }  // namespace
 
-HashingPlatform::HashingPlatform() = default;
+HashingPlatform::HashingPlatform(Platform& inner) : inner_(inner) {}
 HashingPlatform::~HashingPlatform() = default;
 
 void HashingPlatform::StartDigests() {
@@ -42,11 +42,11 @@ HashingPlatform::Open* HashingPlatform::Find(FileHandle f) {
   return it == open_.end() ? nullptr : &it->second;
 }
 
-FileHandle HashingPlatform::Tracked(FileHandle f) {
+FileHandle HashingPlatform::Track(FileHandle f, bool writing) {
   if (f && hasher_) {
     Open& o = open_[f];
     o.stream = hasher_->NewStream();
-    o.writing = true;
+    o.writing = writing;
   }
   return f;
 }
@@ -116,27 +116,36 @@ bool HashingPlatform::CheckPieces(bool all, Failure* why) {
 
 FileHandle HashingPlatform::OpenRead(const char* path, Failure* why) {
   if (hasher_ && !CheckPieces(false, why)) return nullptr;
-  FileHandle f = PosixPlatform::OpenRead(path, why);
-  if (f && hasher_) open_[f].stream = hasher_->NewStream();
-  return f;
+  return Track(inner_.OpenRead(path, why), false);
+}
+
+FileHandle HashingPlatform::OpenSource(const char* path, Failure* why) {
+  if (hasher_ && !CheckPieces(false, why)) return nullptr;
+  return Track(inner_.OpenSource(path, why), false);
 }
 
 FileHandle HashingPlatform::OpenWrite(const char* path, FileHandle like,
                                       bool replace, Failure* why) {
-  return Tracked(PosixPlatform::OpenWrite(path, like, replace, why));
+  return Track(inner_.OpenWrite(path, like, replace, why), true);
+}
+
+FileHandle HashingPlatform::OpenStandardInput(Failure* why) {
+  FileHandle f = Track(inner_.OpenStandardInput(why), false);
+  if (Open* o = Find(f)) o->is_stream = true;
+  return f;
 }
 
 bool HashingPlatform::Seek(FileHandle f, uint64_t offset, Failure* why) {
   Open* o = Find(f);
   if (!o || o->broken || offset == o->pos)
-    return PosixPlatform::Seek(f, offset, why);
-  if (o->writing) {
+    return inner_.Seek(f, offset, why);
+  if (o->writing || o->is_stream) {
     o->broken = true;  // written out of order: no digest of the file
-    return PosixPlatform::Seek(f, offset, why);
+    return inner_.Seek(f, offset, why);
   }
   if (offset < o->pos) {
     o->broken = true;  // read again from elsewhere: no digest of the file
-    return PosixPlatform::Seek(f, offset, why);
+    return inner_.Seek(f, offset, why);
   }
   // Skipping forward (past a stub image, say): the skipped bytes are read
   // and hashed, so that the digest still covers the whole file.
@@ -146,10 +155,10 @@ bool HashingPlatform::Seek(FileHandle f, uint64_t offset, Failure* why) {
     uint32_t n = left < sizeof skipped ? static_cast<uint32_t>(left)
                                        : static_cast<uint32_t>(sizeof skipped);
     uint32_t got = 0;
-    if (!PosixPlatform::Read(f, skipped, n, &got, why)) return false;
+    if (!inner_.Read(f, skipped, n, &got, why)) return false;
     if (got == 0) {
       o->broken = true;
-      return PosixPlatform::Seek(f, offset, why);
+      return inner_.Seek(f, offset, why);
     }
     if (!Hash(f, skipped, got, why)) return false;
   }
@@ -158,17 +167,27 @@ bool HashingPlatform::Seek(FileHandle f, uint64_t offset, Failure* why) {
 
 bool HashingPlatform::Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
                            Failure* why) {
-  return PosixPlatform::Read(f, buf, n, got, why) && Hash(f, buf, *got, why);
+  return inner_.Read(f, buf, n, got, why) && Hash(f, buf, *got, why);
+}
+
+bool HashingPlatform::ReadStream(FileHandle f, void* buf, uint32_t n,
+                                 uint32_t* got, Failure* why) {
+  if (!inner_.ReadStream(f, buf, n, got, why)) return false;
+  // An empty read is the end, unless the user cancelled meanwhile; then
+  // the cut ends too, and lists nothing.
+  Open* o = Find(f);
+  if (o && *got == 0) o->ended = true;
+  return Hash(f, buf, *got, why);
 }
 
 bool HashingPlatform::Write(FileHandle f, const void* buf, uint32_t n,
                             Failure* why) {
-  return Hash(f, buf, n, why) && PosixPlatform::Write(f, buf, n, why);
+  return Hash(f, buf, n, why) && inner_.Write(f, buf, n, why);
 }
 
 bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
                            uint32_t n, uint32_t* got, Failure* why) {
-  if (!hasher_) return PosixPlatform::Copy(src, dst, buf, n, got, why);
+  if (!hasher_) return inner_.Copy(src, dst, buf, n, got, why);
   Open* in = Find(src);
   Open* out = Find(dst);
   Hasher::Buffer* b = nullptr;
@@ -178,15 +197,16 @@ bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
     HashFailure(why, PathOf(src), e);
     return false;
   }
-  // The chunk sits at the output's offset within a page (see
-  // PosixPlatform::BufferFor).
+  // The chunk sits at the output's offset within a page, as the POSIX
+  // platform places its own: the copy into the page cache then moves whole
+  // pages. A tracked output is written from its start.
   uintptr_t base = reinterpret_cast<uintptr_t>(b->data);
   base = (base + 4095) & ~uintptr_t{4095};
   const size_t offset = base - reinterpret_cast<uintptr_t>(b->data) +
-                        PageOffsetOf(dst);
+                        (out ? static_cast<size_t>(out->pos & 4095) : 0);
   uint8_t* at = b->data + offset;
   if (n > b->size - offset) n = static_cast<uint32_t>(b->size - offset);
-  bool read = PosixPlatform::Read(src, at, n, got, why);
+  bool read = inner_.Read(src, at, n, got, why);
   if (!read || *got == 0) {
     hasher_->Release(b);
     return read;
@@ -203,7 +223,7 @@ bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
   }
   if (a) in->pos += *got;
   if (c) out->pos += *got;
-  return PosixPlatform::Write(dst, at, *got, why);
+  return inner_.Write(dst, at, *got, why);
 }
 
 bool HashingPlatform::Commit(FileHandle f, bool replace, bool* taken,
@@ -236,7 +256,7 @@ bool HashingPlatform::Commit(FileHandle f, bool replace, bool* taken,
       return false;
     }
   }
-  return PosixPlatform::Commit(f, replace, taken, why);
+  return inner_.Commit(f, replace, taken, why);
 }
 
 void HashingPlatform::Close(FileHandle f) {
@@ -247,8 +267,9 @@ void HashingPlatform::Close(FileHandle f) {
     uint64_t length = 0;
     Failure ignored;
     bool whole = !o.broken && o.stream != 0 &&
-                 PosixPlatform::Length(f, &length, &ignored) &&
-                 length == o.pos;
+                 (o.is_stream ? o.ended
+                              : inner_.Length(f, &length, &ignored) &&
+                                    length == o.pos);
     if (whole) {
       closed_.push_back({PathOf(f), o.writing, o.stream});
     } else if (o.stream != 0) {
@@ -258,7 +279,7 @@ void HashingPlatform::Close(FileHandle f) {
       }
     }
   }
-  PosixPlatform::Close(f);
+  inner_.Close(f);
 }
 
 bool HashingPlatform::Digests(std::vector<FileDigest>* out, Failure* why) {

@@ -1,7 +1,9 @@
 #include "integrity/par2_io.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,6 +132,56 @@ std::string JoinPath(const std::string& dir, const std::string& name) {
   if (dir.empty() || dir == ".") return name;
   if (dir.back() == '/') return dir + name;
   return dir + "/" + name;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (dirent* e = readdir(dir)) {
+      std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  return names;
+}
+
+bool MakeTempFolder(const std::string& pattern, std::string* path,
+                    std::string* error) {
+  std::vector<char> temp(pattern.begin(), pattern.end());
+  temp.push_back('\0');
+  if (!mkdtemp(temp.data())) {
+    *error = pattern + ": " + ErrnoText(errno);
+    return false;
+  }
+  *path = temp.data();
+  return true;
+}
+
+bool LinkToFile(const std::string& target, const std::string& link,
+                std::string* error) {
+  char* real = realpath(target.c_str(), nullptr);
+  if (!real) {
+    *error = target + ": " + ErrnoText(errno);
+    return false;
+  }
+  const int made = symlink(real, link.c_str());
+  const int err = errno;
+  free(real);
+  if (made != 0) *error = link + ": " + ErrnoText(err);
+  return made == 0;
+}
+
+bool RemoveFile(const std::string& path, std::string* error) {
+  if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  *error = path + ": " + ErrnoText(errno);
+  return false;
+}
+
+bool RemoveFolder(const std::string& path, std::string* error) {
+  if (rmdir(path.c_str()) == 0) return true;
+  *error = path + ": " + ErrnoText(errno);
+  return false;
 }
 
 }  // namespace pvx::par2

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include "integrity/par2_format.h"
 
@@ -62,6 +63,22 @@ std::string DirName(const std::string& path);   // "." for a bare name
 std::string BaseName(const std::string& path);
 std::string JoinPath(const std::string& dir, const std::string& name);
 std::string ErrnoText(int err);
+
+// The names in folder ("." and ".." left out), in the order the system
+// gives them; empty when it cannot be read.
+std::vector<std::string> FolderNames(const std::string& folder);
+// Makes a new folder of its own from pattern, whose last six characters
+// are "XXXXXX" (mkdtemp): *path is its name. False + *error.
+bool MakeTempFolder(const std::string& pattern, std::string* path,
+                    std::string* error);
+// A symbolic link at link to the file target resolves to (an absolute
+// path, every link on the way followed). False + *error, naming the file.
+bool LinkToFile(const std::string& target, const std::string& link,
+                std::string* error);
+// Removes a file (nothing there is no failure) or an empty folder. False +
+// *error, naming it.
+bool RemoveFile(const std::string& path, std::string* error);
+bool RemoveFolder(const std::string& path, std::string* error);
 
 // A ByteSource over an open file.
 class FileSource final : public ByteSource {

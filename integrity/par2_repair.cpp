@@ -1,6 +1,5 @@
 #include "integrity/par2_repair.h"
 
-#include <dirent.h>
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -112,17 +111,13 @@ bool LoadRecoverySet(const std::string& par2_path, RecoverySet* set,
   set->folder = DirName(par2_path);
   const std::string stem = SetStem(BaseName(par2_path));
   std::vector<std::string> paths{par2_path};
-  if (DIR* d = opendir(set->folder.c_str())) {
-    std::vector<std::string> more;
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n == BaseName(par2_path) || !EndsWithNoCase(n, ".par2")) continue;
-      if (SetStem(n) == stem) more.push_back(JoinPath(set->folder, n));
-    }
-    closedir(d);
-    std::sort(more.begin(), more.end());
-    paths.insert(paths.end(), more.begin(), more.end());
+  std::vector<std::string> more;
+  for (const std::string& n : FolderNames(set->folder)) {
+    if (n == BaseName(par2_path) || !EndsWithNoCase(n, ".par2")) continue;
+    if (SetStem(n) == stem) more.push_back(JoinPath(set->folder, n));
   }
+  std::sort(more.begin(), more.end());
+  paths.insert(paths.end(), more.begin(), more.end());
 
   std::vector<FileContents> contents;
   for (size_t i = 0; i < paths.size(); ++i) {

@@ -86,6 +86,19 @@ class Platform {
   PVX_OP uint8_t* ChunkBuffer() PVX_PURE;
   // Closes the file; null is ignored. Never fails.
   PVX_OP void Close(FileHandle f) PVX_PURE;
+  // The path f stands under now, for messages (an output the platform
+  // writes under another name until Commit: that name). "" for null.
+  PVX_OP const char* PathOf(FileHandle f) PVX_PURE;
+  // Standard input, to be read as a stream with ReadStream and compared
+  // with files (SameFile, IsFileAt); outputs opened like it take its bits.
+  // Null + *why when it is closed. (Only parvex cuts a stream.)
+  PVX_OP FileHandle OpenStandardInput(Failure* why) PVX_PURE;
+  // Reads up to n bytes of the stream f as they arrive, waiting for them.
+  // *got is 0 at its end, and when the user pressed Cancel while it waited
+  // (the next ProgressCheckCancel then says so). False + *why on an I/O
+  // error.
+  PVX_OP bool ReadStream(FileHandle f, void* buf, uint32_t n, uint32_t* got,
+                         Failure* why) PVX_PURE;
   // The most pieces this program's cut makes, from 2 up to the 10,000 a
   // set holds (kMaxSetPieces): a longer cut is refused. The own-input
   // guard of every engine looks for pieces up to this number too.

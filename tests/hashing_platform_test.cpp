@@ -1,6 +1,8 @@
-// Digests taken while copying: a join through HashingPlatform refuses a
-// damaged piece or result before the result takes its name, and a cut
-// lists what it wrote and read.
+// Digests taken while copying, by a wrapper over any platform: a join
+// through it refuses a damaged piece or result before the result takes its
+// name, a cut lists what it wrote and read, a stream's bytes are digested
+// as they arrive, and whatever the platform inside says passes through
+// unchanged.
 #include "integrity/hashing_platform.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "engines/engines.h"
+#include "engines/stream_cut.h"
 #include "tests/fake_platform.h"
 #include "tests/test_util.h"
 
@@ -22,25 +27,14 @@ using test::ReadFile;
 using test::WriteFile;
 using Bytes = std::vector<uint8_t>;
 
-// HashingPlatform with a user who says yes to everything and reads English.
-class AnsweringHashingPlatform : public HashingPlatform {
+// The fake user who says yes to everything, in English, with a chunk of
+// 1,024 bytes.
+class EnglishFake : public FakePlatform {
  public:
-  AnsweringHashingPlatform() { SetChunkSize(1024); }
-  std::vector<std::string> notices;
-  Lang Language() override { return Lang::kEnglish; }
-  void Notify(const char* text) override { notices.push_back(text); }
-  bool Confirm(const char*) override { return true; }
-  bool AwaitDisk(const char*) override { return true; }
-  bool ProgressCreate() override { return finished_ = false, true; }
-  void ProgressCaption(const char*) override {}
-  void ProgressLabel(const char*) override {}
-  void ProgressPos(int) override {}
-  bool ProgressCheckCancel() override { return finished_; }
-  void ProgressFinish(const char*, bool) override { finished_ = true; }
-  void ProgressDestroy() override {}
-
- private:
-  bool finished_ = false;
+  EnglishFake() {
+    lang = Lang::kEnglish;
+    SetChunkSize(1024);
+  }
 };
 
 Sha256 DigestOf(const std::string& path) {
@@ -78,7 +72,8 @@ class HashedJoin : public ::testing::Test {
   std::string Out() const { return dir / "set/base.bin"; }
 
   test::TempDir dir;
-  AnsweringHashingPlatform p;
+  EnglishFake fake;
+  HashingPlatform p{fake};
   Failure io = {};
   Bytes source;
   std::map<std::string, Sha256> pieces;
@@ -96,7 +91,7 @@ TEST_F(HashedJoin, ADamagedMiddlePieceIsRefused) {
   Sha256 now = DigestOf(piece);
   // Found when the next piece is opened: the join stops there and says so.
   EXPECT_EQ(Join(pieces, &result), kFailed);
-  EXPECT_EQ(p.notices,
+  EXPECT_EQ(fake.Notices(),
             std::vector<std::string>{
                 "parvex: " + piece + ": damaged: its SHA-256 is " +
                 ToHex(now) + ", but base.sha256 lists " +
@@ -147,7 +142,8 @@ TEST_F(HashedJoin, AResultThatDiffersFromItsLineIsRefused) {
 TEST(HashedCut, DigestsListThePiecesWrittenAndTheSourceInOrder) {
   test::TempDir dir;
   WriteFile(dir / "base.bin", Pattern(10000, 9));
-  AnsweringHashingPlatform p;
+  EnglishFake fake;
+  HashingPlatform p(fake);
   p.StartDigests();
   Failure io = {};
   ASSERT_EQ(CutFile(p, 4000, (dir / "base.bin").c_str(), "", false, false,
@@ -165,6 +161,96 @@ TEST(HashedCut, DigestsListThePiecesWrittenAndTheSourceInOrder) {
     EXPECT_EQ(got[k].written, k < 3) << k;
     EXPECT_EQ(ToHex(got[k].digest), ToHex(DigestOf(want[k]))) << want[k];
   }
+}
+
+// ---- the wrapper and the platform inside --------------------------------
+
+TEST(HashingWrapper, AFailureOfThePlatformInsidePassesThroughUnchanged) {
+  // The third write: the header, then two chunks of the copy, which takes
+  // the hasher's own way when digests are on.
+  for (bool digests : {false, true}) {
+    test::TempDir dir;
+    WriteFile(dir / "base.bin", Pattern(10000, 3));
+    EnglishFake fake;
+    fake.fail_write_at = 3;
+    HashingPlatform p(fake);
+    if (digests) p.StartDigests();
+    Failure io = {};
+    EXPECT_EQ(CutFile(p, 4000, (dir / "base.bin").c_str(), "", false, false,
+                      &io),
+              kIoFailure)
+        << digests;
+    EXPECT_EQ(std::string(io.text),
+              dir / "base.c00.part: No space left on device")
+        << digests;
+    EXPECT_EQ(fake.writes, 3) << digests;
+    std::vector<HashingPlatform::FileDigest> got;
+    Failure why = {};
+    ASSERT_TRUE(p.Digests(&got, &why)) << why.text;
+    for (const auto& f : got)
+      EXPECT_FALSE(f.written) << f.path << ": a piece never finished";
+  }
+}
+
+TEST(HashingWrapper, TheUserAndTheWindowAreThePlatformInside) {
+  test::TempDir dir;
+  WriteFile(dir / "base.bin", Pattern(10000, 4));
+  WriteFile(dir / "base.c01", {'o', 'l', 'd'});
+  EnglishFake fake;
+  HashingPlatform p(fake);
+  p.StartDigests();
+  Failure io = {};
+  fake.answers = {false};
+  EXPECT_EQ(CutFile(p, 4000, (dir / "base.bin").c_str(), "", false, false,
+                    &io),
+            kFailed);
+  EXPECT_EQ(fake.Questions(),
+            std::vector<std::string>{"base.c01 already exists.\nOverwrite it?"});
+  EXPECT_EQ(ReadFile(dir / "base.c01"), (Bytes{'o', 'l', 'd'}));
+  fake.answers = {true};
+  EXPECT_EQ(CutFile(p, 4000, (dir / "base.bin").c_str(), "", false, false,
+                    &io),
+            kDone);
+  EXPECT_EQ(fake.Filter("percent:"),
+            std::vector<std::string>{"base.bin is cut into 3 files."});
+  EXPECT_FALSE(fake.progress_open);
+}
+
+TEST(HashingWrapper, AStreamIsDigestedAsItArrivesAndARewrittenPieceIsNot) {
+  test::TempDir dir;
+  const Bytes data = Pattern(10000, 5);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  ASSERT_EQ(write(ends[1], data.data(), data.size()),
+            static_cast<ssize_t>(data.size()));
+  close(ends[1]);
+  const int saved = dup(0);
+  dup2(ends[0], 0);
+  close(ends[0]);
+  EnglishFake fake;
+  HashingPlatform p(fake);
+  p.StartDigests();
+  Failure io = {};
+  const StreamCutResult cut =
+      CutStream(p, "base.bin", 4000, dir.path() + "/", false, &io);
+  dup2(saved, 0);
+  close(saved);
+  ASSERT_EQ(cut.result, kDone) << io.text;
+
+  std::vector<HashingPlatform::FileDigest> got;
+  Failure why = {};
+  ASSERT_TRUE(p.Digests(&got, &why)) << why.text;
+  // Piece 0 has its header written again at the end: no digest of it was
+  // taken in passing.
+  std::vector<std::string> want = {dir / "base.c01", dir / "base.c02",
+                                   "standard input"};
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t k = 0; k < want.size(); ++k) {
+    EXPECT_EQ(got[k].path, want[k]) << k;
+    EXPECT_EQ(got[k].written, k < 2) << k;
+  }
+  EXPECT_EQ(ToHex(got[0].digest), ToHex(DigestOf(dir / "base.c01")));
+  EXPECT_EQ(ToHex(got[2].digest), ToHex(Digest::Of(data.data(), data.size())));
 }
 
 }  // namespace

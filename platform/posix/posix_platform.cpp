@@ -184,6 +184,8 @@ const char* PosixPlatform::PathOf(FileHandle f) {
   return f ? Tag(f)->path.c_str() : "";
 }
 
+int PosixPlatform::DescriptorOf(FileHandle f) { return Tag(f)->fd; }
+
 FileHandle PosixPlatform::OpenRead(const char* path, Failure* why) {
   // What is not a regular file is refused before it is opened (opening a
   // FIFO waits for a writer; a device may act on being opened), and again
@@ -463,13 +465,78 @@ FileHandle PosixPlatform::OpenStandardOutput(Failure* why) {
 }
 
 FileHandle PosixPlatform::OpenStandardInput(Failure* why) {
+  const char* name =
+      Language() == Lang::kJapanese ? "標準入力" : "standard input";
   int fd = Sys().fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
   if (fd < 0) {
-    Describe(why, Language() == Lang::kJapanese ? "標準入力" : "standard input",
-             errno);
+    Describe(why, name, errno);
     return nullptr;
   }
-  return Handle(new FileTag(fd, "-"));
+  return Handle(new FileTag(fd, name));
+}
+
+bool PosixPlatform::ReadStream(FileHandle f, void* buf, uint32_t n,
+                               uint32_t* got, Failure* why) {
+  return PosixPlatform::Read(f, buf, n, got, why);
+}
+
+namespace {
+
+bool SameEntry(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+PosixPlatform::OutputBlock PosixPlatform::CheckOutput(
+    const std::string& path, const std::vector<std::string>& inputs) {
+  OutputBlock block;
+  struct stat out, part, in;
+  const bool there = Sys().lstat(path.c_str(), &out) == 0;
+  // A "<name>.part" found there is replaced: it must not be an input
+  // either.
+  const std::string part_path = path + ".part";
+  const bool part_there = Sys().lstat(part_path.c_str(), &part) == 0;
+  for (const std::string& input : inputs) {
+    const bool in_there = Sys().stat(input.c_str(), &in) == 0;
+    if (input == path || (there && in_there && SameEntry(out, in)))
+      block.path = path;
+    else if (input == part_path || (part_there && in_there && SameEntry(part, in)))
+      block.path = part_path;
+    else
+      continue;
+    block.kind = OutputBlock::kIsInput;
+    return block;
+  }
+  if (there && !Usable(out.st_mode)) {
+    block.kind = OutputBlock::kNotAFile;
+    DescribeKind(&block.why, path.c_str(), out.st_mode, Language());
+    return block;
+  }
+  const char* name = NameOf(path.c_str());
+  const std::string folder = path.substr(0, path.size() - strlen(name));
+  block.most = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (block.most <= 0) block.most = 255;
+  block.length = strlen(name);
+  if (block.length + strlen(".part") > static_cast<size_t>(block.most))
+    block.kind = OutputBlock::kNameTooLong;
+  return block;
+}
+
+PosixPlatform::OutputBlock PosixPlatform::CheckStandardOutput(
+    const std::vector<std::string>& inputs) {
+  OutputBlock block;
+  struct stat out, in;
+  if (Sys().fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode))
+    return block;
+  for (const std::string& input : inputs) {
+    if (Sys().stat(input.c_str(), &in) == 0 && SameEntry(out, in)) {
+      block.kind = OutputBlock::kIsInput;
+      block.path = input;
+      break;
+    }
+  }
+  return block;
 }
 
 std::vector<std::string> PosixPlatform::TakeKept() {

@@ -40,6 +40,12 @@ class PosixPlatform : public Platform {
   uint32_t ChunkSize() override { return chunk_; }
   uint8_t* ChunkBuffer() override;
   void Close(FileHandle f) override;
+  const char* PathOf(FileHandle f) override;
+  // A duplicate of descriptor 0, named "standard input" in messages.
+  FileHandle OpenStandardInput(Failure* why) override;
+  // read(), again after a signal: this platform has no Cancel to notice.
+  bool ReadStream(FileHandle f, void* buf, uint32_t n, uint32_t* got,
+                  Failure* why) override;
   // 10,000 (kMaxSetPieces) unless set.
   int PieceLimit() override { return piece_limit_; }
 
@@ -91,17 +97,31 @@ class PosixPlatform : public Platform {
   // + *why when it cannot be duplicated.
   FileHandle OpenStandardOutput(Failure* why);
 
-  // Standard input as a handle to compare with files (SameFile, IsFileAt);
-  // null when it is closed.
-  FileHandle OpenStandardInput(Failure* why);
+  // What stands in the way of an output at path, written as "<path>.part"
+  // first, that must be none of the files at inputs (a link at path is
+  // replaced itself, never its target).
+  struct OutputBlock {
+    enum Kind { kNone, kIsInput, kNotAFile, kNameTooLong };
+    Kind kind = kNone;
+    std::string path;    // kIsInput: path or "<path>.part"
+    Failure why;         // kNotAFile: what stands there
+    size_t length = 0;   // kNameTooLong: the name's bytes, and the most
+    long most = 0;       // a name in its folder may have
+  };
+  OutputBlock CheckOutput(const std::string& path,
+                          const std::vector<std::string>& inputs);
+  // Standard output that is one of the files at inputs: kIsInput, path
+  // naming that file.
+  OutputBlock CheckStandardOutput(const std::vector<std::string>& inputs);
 
   // "<path>: is a FIFO, not a regular file" and the like, for an entry of
   // that mode that is not a regular file.
   static void DescribeKind(Failure* why, const char* path, unsigned mode,
                            Lang lang);
 
-  // The path a handle was opened with, for messages.
-  static const char* PathOf(FileHandle f);
+ protected:
+  // The descriptor a handle of this platform is open on.
+  static int DescriptorOf(FileHandle f);
 
  private:
   const uint8_t* stub_ = nullptr;

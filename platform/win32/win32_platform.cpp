@@ -117,6 +117,10 @@ void Win32Platform::SetFailure(Failure* why, const char* path, DWORD error) {
 
 const char* Win32Platform::PathOf(FileHandle f) { return FileOf(f)->path; }
 
+const char* Platform::PathOf(FileHandle f) {
+  return f ? Win32Platform::PathOf(f) : "";
+}
+
 FileHandle Win32Platform::Open(const char* path, DWORD access, DWORD share,
                                DWORD disposition, Failure* why) {
   Win32File* slot = nullptr;

@@ -62,6 +62,8 @@ class Win32Platform final : public Platform {
   //   asks for no access, so that no sharing mode of an open file stands in
   //   its way.
   // - AcceptsName refuses device names and names that Windows trims.
+  // - OpenStandardInput and ReadStream are not defined: these programs cut
+  //   no stream.
 
  private:
   FileHandle Open(const char* path, DWORD access, DWORD share,

@@ -110,4 +110,24 @@ expect_same source.bin long.out/Präsentation.pptx
 run cut -s 2K --name "a/b.bin" "long/$long"
 expect_rc 1
 
+# A stream's length is known only at its end: a name that the header of a
+# source of 4 GiB or more could not carry beside its record (250 bytes; the
+# classic header holds it) is refused before a byte is read, saying how long
+# it may be.
+name250=$(printf 'n%.0s' $(seq 1 246)).bin
+head -c 5000 source.bin |
+  "$PARVEX" cut - --name "$name250" -s 2K -d stream.long >out.txt 2>err.txt
+rc=$?
+expect_rc 1
+expect_text err.txt "it may be 245 bytes long"
+expect_absent stream.long
+name245=$(printf 'n%.0s' $(seq 1 241)).bin
+head -c 5000 source.bin |
+  "$PARVEX" cut - --name "$name245" -s 2K -d stream.long >out.txt 2>err.txt
+rc=$?
+expect_rc 0
+run join -o stream.long.bin "stream.long/${name245%.bin}.c00"
+expect_rc 0
+expect_same source.bin stream.long.bin
+
 finish

@@ -163,6 +163,10 @@ bool MemPlatform::IsFileAt(FileHandle f, const char* path) {
   return f && it != files.end() && &it->second == Tag(f)->data;
 }
 
+const char* MemPlatform::PathOf(FileHandle f) {
+  return f ? Tag(f)->shown.c_str() : "";
+}
+
 void MemPlatform::Close(FileHandle f) {
   if (!f) return;
   --open_handles;

@@ -76,6 +76,7 @@ class MemPlatform final : public PosixPlatform {
   }
   bool SameFile(FileHandle a, FileHandle b) override;
   void Close(FileHandle f) override;
+  const char* PathOf(FileHandle f) override;
   bool Exists(const char* path) override;
   bool IsFolder(const char* path) override;
   bool MakeFolder(const char* path) override;

@@ -1,11 +1,4 @@
-#include "cli/stream_cut.h"
-
-#include <errno.h>
-#include <fcntl.h>
-#include <string.h>
-#include <unistd.h>
-
-#include <vector>
+#include "engines/stream_cut.h"
 
 #include "engines/cut_names.h"
 #include "engines/engine_util.h"
@@ -27,34 +20,14 @@ bool NamePiece(std::string* out, const std::string& base, int k,
   return ok;
 }
 
-// Reads up to n bytes; *got 0 at the end. A Ctrl-C while waiting returns
-// with *got 0 and *interrupted set.
-bool ReadStream(int fd, uint8_t* buf, uint32_t n, uint32_t* got,
-                bool* interrupted, int* err) {
-  for (;;) {
-    ssize_t r = read(fd, buf, n);
-    if (r >= 0) {
-      *got = static_cast<uint32_t>(r);
-      return true;
-    }
-    if (errno == EINTR) {
-      *got = 0;
-      *interrupted = true;
-      return true;
-    }
-    *err = errno;
-    return false;
-  }
-}
-
 class StreamCut {
  public:
-  StreamCut(CliPlatform& p, const std::string& folder, Failure* io)
-      : p_(p), scope_(p), folder_(folder), io_(io) {}
+  StreamCut(Platform& p, const std::string& folder, StreamCutResult* out,
+            Failure* io)
+      : p_(p), scope_(p), folder_(folder), out_(out), io_(io) {}
   ~StreamCut() { p_.Close(input_); }
 
-  int Run(int fd, const std::string& name, uint32_t piece_size,
-          bool self_join);
+  int Run(const std::string& name, uint32_t piece_size, bool self_join);
 
  private:
   // Opens piece k (committing the one before it, unless that is piece 0).
@@ -64,23 +37,17 @@ class StreamCut {
   // The pieces that stand complete under their names, for a failure.
   void TellWritten();
 
-  // Piece 0 as it stands on disk, read back.
-  bool HashPieceZero(const std::string& path, Sha256* d);
-
- public:
-  StreamDigests* digests_ = nullptr;
-
- private:
-  CliPlatform& p_;
+  Platform& p_;
   EngineScope scope_;  // output: piece 0; piece: the piece after it
   std::string folder_;
+  StreamCutResult* out_;
   Failure* io_;
   std::string base_;
   bool self_join_ = false;
   int committed_first_ = -1;  // committed pieces: first .. last
   int committed_last_ = -1;
   std::string current_;       // the name of the piece being written
-  FileHandle input_ = nullptr;  // standard input, for its identity and bits
+  FileHandle input_ = nullptr;  // standard input
 };
 
 bool StreamCut::CommitPiece(int k) {
@@ -116,44 +83,16 @@ bool StreamCut::OpenPiece(int k) {
   return p_.Truncate(f, io_);
 }
 
-bool StreamCut::HashPieceZero(const std::string& path, Sha256* d) {
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    Format(io_->text, sizeof io_->text, "%s: %s", path.c_str(), strerror(errno));
-    return false;
-  }
-  Digest digest;
-  std::vector<uint8_t> buf(p_.ChunkSize());
-  for (;;) {
-    ssize_t r = read(fd, buf.data(), buf.size());
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) {
-      Format(io_->text, sizeof io_->text, "%s: %s", path.c_str(),
-             strerror(errno));
-      close(fd);
-      return false;
-    }
-    if (r == 0) break;
-    digest.Update(buf.data(), static_cast<size_t>(r));
-  }
-  close(fd);
-  *d = digest.Final();
-  return true;
-}
-
 void StreamCut::TellWritten() {
   if (committed_first_ < 0) return;
   std::string first, last;
   NamePiece(&first, base_, committed_first_, self_join_);
   NamePiece(&last, base_, committed_last_, self_join_);
-  std::string text =
-      Say(p_.Language(), "pieces written so far: ", "書き込んだ分割ファイル: ") +
-      folder_ + first;
-  if (committed_last_ > committed_first_) text += " .. " + folder_ + last;
-  p_.Notify(text.c_str());
+  out_->first_written = folder_ + first;
+  out_->last_written = folder_ + last;
 }
 
-int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
+int StreamCut::Run(const std::string& name, uint32_t piece_size,
                    bool self_join) {
   Lang lang = p_.Language();
   self_join_ = self_join;
@@ -164,9 +103,13 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     Tell(p_, kMsgNameNotStorable, shown);
     return kFailed;
   }
-  // The size is not known yet: 0 until the input ends.
+  // The size is not known yet: 0 until the input ends. Whatever it turns
+  // out to be, the header must carry the name: from 4 GiB on it needs the
+  // record, which leaves less room for a name.
   uint8_t header[kHeaderSize];
-  if (!HeaderForSource(p_, name.c_str(), 0, header)) return kFailed;
+  if (!HeaderForSource(p_, name.c_str(), uint64_t{1} << 32, header) ||
+      !HeaderForSource(p_, name.c_str(), 0, header))
+    return kFailed;
   PathParts parts;
   if (!SplitPath(name.c_str(), &parts)) {
     Tell(p_, kMsgPathTooLong, name.c_str());
@@ -196,8 +139,8 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     Tell(p_, kMsgPathTooLong, parts.base);
     return kFailed;
   }
-  Failure why;
-  input_ = p_.OpenStandardInput(&why);
+  input_ = p_.OpenStandardInput(io_);
+  if (!input_) return kIoFailure;
   const int limit = p_.PieceLimit();
   if (!DecideCutNames(p_, folder_.c_str(), base, sizeof base, 0, limit,
                       self_join,
@@ -212,29 +155,21 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
   char kb[32];
   const uint32_t chunk = p_.ChunkSize();
   uint8_t* buffer = p_.ChunkBuffer();
-  Digest source;         // of what arrived, for the checksum list
   uint64_t total = 0;    // source bytes that arrived
   uint64_t in_piece = 0; // bytes in the piece being written
   int k = -1;            // the piece being written
   for (;;) {
     uint32_t got = 0;
-    bool interrupted = false;
-    int err = 0;
-    if (!ReadStream(fd, buffer, chunk, &got, &interrupted, &err)) {
-      Format(io_->text, sizeof io_->text, "%s: %s",
-             Say(lang, "standard input", "標準入力"), strerror(err));
+    if (!p_.ReadStream(input_, buffer, chunk, &got, io_)) {
       TellWritten();
       return kIoFailure;
     }
-    const bool cancelled = p_.ProgressCheckCancel();
-    if (cancelled) {
+    if (p_.ProgressCheckCancel()) {
       TellWritten();
       return kFailed;
     }
-    if (interrupted) continue;  // another signal
     if (got == 0) break;
     total += got;
-    if (digests_ && digests_->wanted) source.Update(buffer, got);
     const uint8_t* data = buffer;
     while (got != 0) {
       if (k < 0 || in_piece == piece_size) {
@@ -313,14 +248,6 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     TellWritten();
     return kIoFailure;
   }
-  if (digests_ && digests_->wanted) {
-    digests_->source = source.Final();
-    digests_->piece0 = PosixPlatform::PathOf(scope_.output);
-    if (!HashPieceZero(digests_->piece0, &digests_->piece0_digest)) {
-      TellWritten();
-      return kIoFailure;
-    }
-  }
   Format(text, sizeof text, Text(lang, kMsgCutDone), name.c_str(), k + 1);
   FinishAndWait(p_, text, true);
   return kDone;
@@ -328,13 +255,14 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
 
 }  // namespace
 
-int CutStream(CliPlatform& p, int fd, const std::string& name,
-              uint32_t piece_size, const std::string& folder, bool self_join,
-              StreamDigests* digests, Failure* io) {
+StreamCutResult CutStream(Platform& p, const std::string& name,
+                          uint32_t piece_size, const std::string& folder,
+                          bool self_join, Failure* io) {
   io->text[0] = 0;
-  StreamCut cut(p, folder, io);
-  cut.digests_ = digests;
-  return cut.Run(fd, name, piece_size, self_join);
+  StreamCutResult out;
+  StreamCut cut(p, folder, &out, io);
+  out.result = cut.Run(name, piece_size, self_join);
+  return out;
 }
 
 }  // namespace pvx

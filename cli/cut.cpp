@@ -1,0 +1,336 @@
+// parvex cut: a file, or standard input, into a piece set, with its
+// checksum list and, on request, recovery data beside it.
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "base/path.h"
+#include "base/text.h"
+#include "cli/builtin_stub.h"
+#include "cli/commands.h"
+#include "cli/sizes.h"
+#include "engines/stream_cut.h"
+#include "format/piece_format.h"
+#include "integrity/checksums.h"
+#include "integrity/recovery.h"
+
+namespace pvx {
+namespace {
+
+// Turns "N" / "N%" into a number of recovery slices; false after a usage
+// message in *error.
+bool RecoveryAmount(Lang lang, const std::string& text, uint32_t pieces,
+                    uint32_t* slices, std::string* error) {
+  std::string ignored;
+  if (par2::ParseRecoveryAmount(text, pieces, slices, &ignored)) return true;
+  *error = Say(lang, "invalid amount of recovery data: '",
+               "リカバリデータの量が正しくありません: '") +
+           text +
+           Say(lang,
+               "'; N is a number of recovery slices (one rebuilds one piece) "
+               "from 1 to 65535, N% a share of the pieces from 1% to 100%",
+               "'. N は復元ブロックの数 (1 個で 1 つの分割ファイルを復元) で "
+               "1 から 65535 まで, N% は分割ファイルの数に対する割合で 1% から "
+               "100% までです");
+  return false;
+}
+
+// The bytes in front of piece 0's data: the header, and the stub program
+// with -x (which is also handed to the platform here).
+uint32_t PieceZeroHead(CliPlatform& p, bool self_join) {
+  const uint8_t* stub = nullptr;
+  uint32_t stub_length = 0;
+  uint32_t head = kHeaderSize;
+  if (BuiltInStub(&stub, &stub_length)) {
+    p.SetStubImage(stub, stub_length);
+    if (self_join) head += StubImageSize(stub, stub_length);
+  }
+  return head;
+}
+
+// The piece size for --pieces N over the file: 0 after telling why there
+// is none (*status set).
+uint32_t SizeForPieces(CliPlatform& p, const Options& o, uint32_t head,
+                       int* status) {
+  Lang lang = p.Language();
+  uint32_t n = 0;
+  const uint32_t limit = static_cast<uint32_t>(p.PieceLimit());
+  if (!ParsePieceCount(o.pieces, &n) || n < 2 || n > limit) {
+    const std::string most = std::to_string(limit);
+    *status = UsageError(
+        p,
+        Say(lang, "invalid number of pieces: '", "分割数が正しくありません: '") +
+            o.pieces +
+            Say(lang, "'; N is a whole number from 2 to ",
+                "'. N は 2 から ") +
+            most +
+            Say(lang, " (a set holds at most ", " までの整数です (1 組は最大 ") +
+            most + Say(lang, " pieces)", " 個)"),
+        "cut");
+    return 0;
+  }
+  struct stat st;
+  if (stat(o.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Not a file to measure: the cut itself says why.
+    return kSize144;
+  }
+  uint32_t size = PieceSizeFor(static_cast<uint64_t>(st.st_size), head, n);
+  if (size == 0) {
+    std::string text =
+        o.file + ": " +
+        Say(lang, "no piece size cuts ", "") +
+        Count(lang, static_cast<uint64_t>(st.st_size), "byte", "bytes",
+                   "バイト") +
+        Say(lang, " into ", " を ") +
+        Count(lang, n, "piece", "pieces", "個") +
+        Say(lang, " (piece 0 holds its head of ",
+            "に分ける分割サイズはありません (先頭のファイルは ") +
+        Count(lang, head, "byte", "bytes", "バイト") +
+        Say(lang, ")", "の見出しを含みます)");
+    p.Notify(text.c_str());
+    *status = kExitFailed;
+  }
+  return size;
+}
+
+// A set holds at most PieceLimit pieces (10,000): a cut that would need
+// more is refused before it writes anything. True when the cut may go on.
+bool FitsInOneSet(CliPlatform& p, const std::string& file,
+                  uint32_t piece_size, uint32_t head) {
+  struct stat st;
+  if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<uint64_t>(st.st_size) <= piece_size)
+    return true;
+  const uint64_t limit = static_cast<uint64_t>(p.PieceLimit());
+  const uint64_t total = static_cast<uint64_t>(st.st_size) + head;
+  const uint64_t pieces = (total + piece_size - 1) / piece_size;
+  if (pieces <= limit) return true;
+  const uint64_t fits = (total + limit - 1) / limit;
+  char text[512];
+  if (fits > UINT32_MAX) {
+    // Even pieces of 4 GiB less a byte make too many.
+    snprintf(text, sizeof text,
+             Say(p.Language(),
+                 "%s: %llu bytes need more than the %llu pieces a set can "
+                 "hold, even of the largest piece size (4294967295 bytes)",
+                 "%s: %llu バイトは最大の分割サイズ (4294967295 バイト) "
+                 "でも上限の %llu 個を超えます"),
+             file.c_str(), static_cast<unsigned long long>(st.st_size),
+             static_cast<unsigned long long>(limit));
+  } else {
+    snprintf(text, sizeof text,
+             Say(p.Language(),
+                 "%s: pieces of %u bytes would make %llu "
+                 "pieces, more than the %llu a set can hold; the "
+                 "smallest piece size that fits is %llu bytes (-s %llu)",
+                 "%s: %u バイトずつでは %llu 個になり, 上限の "
+                 "%llu 個を超えます. 収まる最小の分割サイズは %llu "
+                 "バイトです (-s %llu)"),
+             file.c_str(), piece_size, static_cast<unsigned long long>(pieces),
+             static_cast<unsigned long long>(limit),
+             static_cast<unsigned long long>(fits),
+             static_cast<unsigned long long>(fits));
+  }
+  p.Notify(text);
+  return false;
+}
+
+// The number of recovery slices --recovery asks for: 0 after telling why
+// there is none (*status set).
+uint32_t RecoverySlices(CliPlatform& p, const Options& o, uint32_t piece_size,
+                        uint32_t head, int* status) {
+  Lang lang = p.Language();
+  const bool share = o.recovery.back() == '%';
+  if (o.file == "-" && share) {
+    *status = UsageError(
+        p,
+        Say(lang,
+            "--recovery N% needs the number of pieces, which standard input "
+            "does not tell up front (give a number: --recovery N)",
+            "--recovery N% には分割ファイルの数が必要ですが, 標準入力では"
+            "前もって分かりません (数を指定してください: --recovery N)"),
+        "cut");
+    return 0;
+  }
+  if (o.pause) {
+    *status = UsageError(
+        p,
+        Say(lang,
+            "--recovery reads every piece again after the cut, which "
+            "--pause (a disk per piece) does not allow",
+            "--recovery は分割の後にすべての分割ファイルを読み直すため, "
+            "--pause (分割ファイルごとのディスク) とは使えません"),
+        "cut");
+    return 0;
+  }
+  uint32_t pieces = 1;
+  struct stat st;
+  if (share && stat(o.file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    uint64_t total = static_cast<uint64_t>(st.st_size) + head;
+    uint64_t n = (total + piece_size - 1) / piece_size;
+    pieces = n < 1 ? 1 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
+  }
+  uint32_t slices = 0;
+  std::string error;
+  if (!RecoveryAmount(lang, o.recovery, pieces, &slices, &error)) {
+    *status = UsageError(p, error, "cut");
+    return 0;
+  }
+  return slices;
+}
+
+// The pieces a cut put in place, piece 0 (STEM.c00 or the program
+// STEM.exe) first.
+std::vector<std::string> CutPieces(std::vector<std::string> pieces) {
+  auto is_program = [](const std::string& path) {
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".exe") == 0;
+  };
+  // Names of one stem: a longer number is a larger one (c99 < c100).
+  std::sort(pieces.begin(), pieces.end(),
+            [&](const std::string& a, const std::string& b) {
+              if (is_program(a) != is_program(b)) return is_program(a);
+              if (a.size() != b.size()) return a.size() < b.size();
+              return a < b;
+            });
+  return pieces;
+}
+
+}  // namespace
+
+int RunCut(Parvex& x, const Options& o) {
+  CliPlatform& p = x.terminal;
+  Lang lang = p.Language();
+  const bool from_stdin = o.file == "-";
+  if (from_stdin && o.name.empty()) {
+    return UsageError(p,
+                      Say(lang,
+                          "cutting standard input needs --name NAME, the "
+                          "name to record for it",
+                          "標準入力を分割するには --name NAME "
+                          "(記録する名前) が必要です"),
+                      "cut");
+  }
+  if (from_stdin && o.pause) {
+    return UsageError(p,
+                      Say(lang,
+                          "--pause waits for Enter on standard input, which "
+                          "carries the data when cutting standard input",
+                          "--pause は標準入力で Enter を待つため, 標準入力を"
+                          "分割するときには使えません"),
+                      "cut");
+  }
+  if (from_stdin && o.pieces_given) {
+    return UsageError(p,
+                      Say(lang,
+                          "--pieces needs the length of a file; standard "
+                          "input has none up front (use -s SIZE)",
+                          "--pieces にはファイルの長さが必要です. 標準入力には"
+                          "使えません (-s SIZE を使ってください)"),
+                      "cut");
+  }
+
+  const uint32_t head = PieceZeroHead(p, o.self_join);
+  uint32_t piece_size = 0;
+  if (o.pieces_given) {
+    int status = kExitFailed;
+    piece_size = SizeForPieces(p, o, head, &status);
+    if (piece_size == 0) return status;
+  } else {
+    SizeError error = ParseSize(o.size, &piece_size);
+    if (error != SizeError::kNone)
+      return UsageError(p, SizeErrorText(lang, error, o.size), "cut");
+  }
+  if (piece_size < head) {
+    return UsageError(
+        p,
+        Say(lang, "A piece size of ", "分割サイズ ") +
+            Count(lang, piece_size, "byte", "bytes", "バイト") +
+            Say(lang, " cannot hold the ", "では先頭の ") +
+            Count(lang, head, "byte", "bytes", "バイト") +
+            Say(lang, " that head piece 0.",
+                "が入りません."),
+        "cut");
+  }
+
+  uint32_t recovery_slices = 0;
+  if (!o.recovery.empty()) {
+    int status = kExitDone;
+    recovery_slices = RecoverySlices(p, o, piece_size, head, &status);
+    if (recovery_slices == 0) return status;
+  }
+
+  CliPlatform::CatchInterrupt();
+  // The list and the recovery files are among the set's names: the engines
+  // decide them (and ask about them) with the pieces', before anything is
+  // written. The list's digests are taken in the same pass as the copy.
+  std::string companions;
+  if (!o.no_checksum) {
+    companions = kListSuffix;
+    companions.push_back('\0');
+    x.platform.StartDigests();
+  }
+  if (recovery_slices != 0) companions += RecoverySuffixes(recovery_slices);
+  if (!companions.empty()) {
+    companions.pop_back();  // SetCompanions closes the list itself
+    p.SetCompanions(companions);
+  }
+  Failure io;
+  int result;
+  if (from_stdin) {
+    p.SetInputIsData();
+    StreamCutResult cut = CutStream(x.platform, o.name, piece_size,
+                                    WithSeparator(o.destination), o.self_join,
+                                    &io);
+    result = cut.result;
+    if (!cut.first_written.empty()) {
+      std::string text = Say(lang, "pieces written so far: ",
+                             "書き込んだ分割ファイル: ") + cut.first_written;
+      if (cut.last_written != cut.first_written)
+        text += " .. " + cut.last_written;
+      p.Notify(text.c_str());
+    }
+  } else {
+    if (!FitsInOneSet(p, o.file, piece_size, head)) return kExitFailed;
+    result = CutFile(x.platform, piece_size, o.file.c_str(),
+                     WithSeparator(o.destination).c_str(), o.self_join,
+                     o.pause, &io, o.name.empty() ? nullptr : o.name.c_str());
+  }
+  // Every file put in place so far is a piece.
+  const std::vector<std::string> pieces = CutPieces(p.TakeCommitted());
+  if (result == kDone && !o.no_checksum) {
+    const std::string source_name =
+        !o.name.empty() ? o.name : NameOf(o.file.c_str());
+    const CutList list = WriteCutList(
+        x.platform, pieces, source_name, o.file,
+        !pieces.empty() && p.Agreed(ListPathFor(pieces.front()).c_str()));
+    if (list.outcome == CutList::kNoDigests)
+      p.Notify(Say(lang, "parvex: no digests were taken; no checksum list written",
+                   "parvex: ダイジェストがないため, チェックサムの一覧を書きませんでした"));
+    else if (list.outcome == CutList::kIsSource)
+      NotifyText(p, kMsgIsInput, list.path.c_str());
+    else if (list.outcome == CutList::kFailed)
+      p.Notify(list.why.text);
+    if (list.outcome != CutList::kWritten) result = kFailed;
+  }
+  if (result == kDone && recovery_slices != 0) {
+    const par2::CreateResult r = WriteRecovery(
+        x.platform, pieces, recovery_slices,
+        [&p](const std::string& path) { return p.Agreed(path.c_str()); },
+        Say(lang, "Recovery data", "リカバリデータ"));
+    if (!r.ok) {
+      p.Notify(p.Cancelled()
+                   ? Say(lang, "recovery data: cancelled; none was written",
+                         "リカバリデータ: 中止しました. 何も書き込んでいません")
+                   : (Say(lang, "recovery data not written: ",
+                          "リカバリデータを書き込めませんでした: ") + r.error)
+                         .c_str());
+      result = kFailed;
+    }
+  }
+  return ExitStatus(p, result, io);
+}
+
+}  // namespace pvx
