@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "engines/engine_util.h"
 #include "engines/messages.h"
+#include "engines/own_texts.h"
 #include "format/piece_format.h"
 #include "integrity/sha256_list.h"
 
@@ -51,8 +52,8 @@ int WriteCutList(CliPlatform& p, const std::string& source_name,
     }
   }
   if (piece0.empty() || source == nullptr) {
-    Say2(p, Say(lang, "parvex: no digests were taken; no checksum list written",
-                "parvex: ダイジェストがないため, チェックサムの一覧を書きませんでした"));
+    Say2(p,
+         Tr(lang, "parvex: no digests were taken; no checksum list written"));
     return 1;
   }
   entries.push_back({source_name, *source});
@@ -100,8 +101,7 @@ bool PrepareCheck(CliPlatform& p, const SetSurvey& s, const std::string& named,
   ChecksumList entries;
   std::string problem = LoadSetList(lang, s, list, &entries);
   if (!problem.empty()) {
-    Say2(p, "parvex: " + problem +
-                Say(lang, "; nothing was written", ". 何も書き込みませんでした"));
+    Say2(p, "parvex: " + problem + Tr(lang, "; nothing was written"));
     *failed = true;
     return false;
   }
@@ -115,17 +115,13 @@ bool PrepareCheck(CliPlatform& p, const SetSurvey& s, const std::string& named,
       uncovered.push_back(piece.path);
   }
   for (const std::string& path : uncovered)
-    Say2(p, "parvex: " + path +
-                Say(lang, ": not covered by ", ": 次の一覧にありません: ") +
-                list);
+    Say2(p, "parvex: " + path + Tr(lang, ": not covered by ") + list);
   const ListEntry* out = entries.Find(s.output);
   if (out) {
     check->has_output = true;
     check->output = out->digest;
   } else if (!s.output.empty()) {
-    Say2(p, "parvex: " + s.output +
-                Say(lang, ": not covered by ", ": 次の一覧にありません: ") +
-                list);
+    Say2(p, "parvex: " + s.output + Tr(lang, ": not covered by ") + list);
   }
   return true;
 }
@@ -152,8 +148,7 @@ int VerifySet(CliPlatform& p, const std::string& file,
   if (!named_list.empty() || lstat(list_path.c_str(), &st) == 0) {
     std::string problem = LoadSetList(lang, s, list_path, &list);
     if (!problem.empty()) {
-      Say2(p, "parvex: " + problem +
-                  Say(lang, "; nothing was checked", ". 何も検査していません"));
+      Say2(p, "parvex: " + problem + Tr(lang, "; nothing was checked"));
       return 1;
     }
     have_list = true;
@@ -166,7 +161,7 @@ int VerifySet(CliPlatform& p, const std::string& file,
       total += piece.length;
   if (!quiet) {
     p.ProgressCreate();
-    std::string caption = Say(lang, "verify ", "検査 ") + s.set.piece0;
+    std::string caption = Tr(lang, "verify ") + s.set.piece0;
     p.ProgressCaption(caption.c_str());
   }
 
@@ -183,16 +178,22 @@ int VerifySet(CliPlatform& p, const std::string& file,
     const SurveyPiece& piece = s.pieces[k];
     const char* verdict = nullptr;
     switch (piece.status) {
-      case SurveyPiece::kMissing: verdict = Say(lang, "missing", "見つかりません"); break;
+      case SurveyPiece::kMissing:
+        verdict = Tr(lang, "missing");
+        break;
       case SurveyPiece::kUnusable: verdict = piece.why.c_str(); break;
-      case SurveyPiece::kShort: verdict = Say(lang, "short", "短すぎます"); break;
-      case SurveyPiece::kLong: verdict = Say(lang, "surplus", "余分があります"); break;
+      case SurveyPiece::kShort:
+        verdict = Tr(lang, "short");
+        break;
+      case SurveyPiece::kLong:
+        verdict = Tr(lang, "surplus");
+        break;
       case SurveyPiece::kOk: break;
     }
     const ListEntry* entry = have_list ? list.Find(piece.name) : nullptr;
     if (verdict != nullptr || (have_list && entry == nullptr && !data_whole)) {
       // Not read: it cannot be whole, and there is nothing to compare.
-      if (verdict == nullptr) verdict = Say(lang, "not listed", "一覧にありません");
+      if (verdict == nullptr) verdict = Tr(lang, "not listed");
       line(piece.name, verdict);
       ++bad;
       continue;
@@ -249,17 +250,16 @@ int VerifySet(CliPlatform& p, const std::string& file,
     } else if (!have_list) {
       line(piece.name, "ok");
     } else if (entry == nullptr) {
-      line(piece.name, Say(lang, "not listed", "一覧にありません"));
+      line(piece.name, Tr(lang, "not listed"));
     } else if (entry->digest != d) {
-      line(piece.name, Say(lang, "damaged", "壊れています"));
+      line(piece.name, Tr(lang, "damaged"));
       ++bad;
     } else {
       line(piece.name, "ok");
     }
   }
   for (const SurveyPiece& piece : s.beyond)
-    line(piece.name, Say(lang, "surplus (beside the set, not part of it)",
-                         "余分 (このセットの外のファイルです)"));
+    line(piece.name, Tr(lang, "surplus (beside the set, not part of it)"));
   Sha256 joined = hasher.Finish(data);
   bool source_checked = false;
   if (have_list && data_whole) {
@@ -267,7 +267,7 @@ int VerifySet(CliPlatform& p, const std::string& file,
     if (e) {
       source_checked = true;
       bool same = e->digest == joined;
-      line(s.output, same ? "ok" : Say(lang, "damaged", "壊れています"));
+      line(s.output, same ? "ok" : Tr(lang, "damaged"));
       if (!same) ++bad;
     }
   }
@@ -275,25 +275,20 @@ int VerifySet(CliPlatform& p, const std::string& file,
 
   const size_t n = s.pieces.size();
   if (!have_list) {
-    PrintSafe(Say(lang,
-               "%s: no checksum list found (%s); the header and the lengths "
-               "%s\n",
-               "%s: チェックサムの一覧がありません (%s). ヘッダと長さは%s\n"),
-           NameOf(s.set.piece0.c_str()), list_path.c_str(),
-           bad == 0 && data_whole
-               ? Say(lang, "are sound.", "正しいです.")
-               : Say(lang, "do not add up.", "合いません."));
+    PrintSafe(Tr(lang,
+                 "%s: no checksum list found (%s); the header and the lengths "
+                 "%s\n"),
+              NameOf(s.set.piece0.c_str()), list_path.c_str(),
+              bad == 0 && data_whole ? Tr(lang, "are sound.")
+                                     : Tr(lang, "do not add up."));
   } else if (bad == 0 && data_whole) {
-    PrintSafe(Say(lang, "verified: %zu %s%s match %s\n",
-               "検査済み: %zu 個のファイル%s%s が %s と一致します\n"),
-           n, Say(lang, n == 1 ? "piece" : "pieces", ""),
-           source_checked ? Say(lang, " and the joined file", " と結合結果")
-                          : "",
-           list_path.c_str());
+    PrintSafe(TrN(lang, "verified: %zu piece%s match %s\n",
+                  "verified: %zu pieces%s match %s\n", n),
+              n, source_checked ? Tr(lang, " and the joined file") : "",
+              list_path.c_str());
   } else {
-    PrintSafe(Say(lang, "FAILED: %d of the checks above failed; see %s\n",
-               "失敗: 上の検査のうち %d 件が失敗しました (%s)\n"),
-           bad == 0 ? 1 : bad, list_path.c_str());
+    PrintSafe(Tr(lang, "FAILED: %d of the checks above failed; see %s\n"),
+              bad == 0 ? 1 : bad, list_path.c_str());
   }
   return bad == 0 && data_whole ? 0 : 1;
 }

@@ -2,18 +2,19 @@
 
 #include <dirent.h>
 #include <errno.h>
-#include <string.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "engines/engine_util.h"
-#include "engines/piece_set.h"
-#include "engines/messages.h"
-#include "format/piece_format.h"
 #include "base/text.h"
+#include "engines/engine_util.h"
+#include "engines/messages.h"
+#include "engines/own_texts.h"
+#include "engines/piece_set.h"
+#include "format/piece_format.h"
 #include "integrity/par2_create.h"
 #include "integrity/par2_repair.h"
 
@@ -50,15 +51,10 @@ bool RecoveryAmount(Lang lang, const std::string& text, uint32_t pieces,
                     uint32_t* slices, std::string* error) {
   std::string ignored;
   if (par2::ParseRecoveryAmount(text, pieces, slices, &ignored)) return true;
-  *error = Say(lang, "invalid amount of recovery data: '",
-               "リカバリデータの量が正しくありません: '") +
-           text +
-           Say(lang,
-               "'; N is a number of recovery slices (one rebuilds one piece) "
-               "from 1 to 65535, N% a share of the pieces from 1% to 100%",
-               "'. N は復元ブロックの数 (1 個で 1 つの分割ファイルを復元) で "
-               "1 から 65535 まで, N% は分割ファイルの数に対する割合で 1% から "
-               "100% までです");
+  *error = Tr(lang, "invalid amount of recovery data: '") + text +
+           Tr(lang,
+              "'; N is a number of recovery slices (one rebuilds one piece) "
+              "from 1 to 65535, N% a share of the pieces from 1% to 100%");
   return false;
 }
 
@@ -86,7 +82,7 @@ int WriteRecovery(CliPlatform& p, const std::vector<std::string>& pieces,
     return true;
   };
   p.ProgressCreate();
-  p.ProgressCaption(Say(lang, "Recovery data", "リカバリデータ"));
+  p.ProgressCaption(Tr(lang, "Recovery data"));
   p.ProgressLabel(options.index.c_str());
   p.ProgressPos(0);
   options.progress = TerminalProgress(p);
@@ -94,13 +90,10 @@ int WriteRecovery(CliPlatform& p, const std::vector<std::string>& pieces,
   p.ProgressDestroy();
   if (!r.ok) {
     if (p.Cancelled()) {
-      p.Notify(Say(lang, "recovery data: cancelled; none was written",
-                   "リカバリデータ: 中止しました. 何も書き込んでいません"));
+      p.Notify(Tr(lang, "recovery data: cancelled; none was written"));
       return 130;
     }
-    std::string text = Say(lang, "recovery data not written: ",
-                           "リカバリデータを書き込めませんでした: ") +
-                       r.error;
+    std::string text = Tr(lang, "recovery data not written: ") + r.error;
     p.Notify(text.c_str());
     return 1;
   }
@@ -137,12 +130,17 @@ std::function<bool(const std::vector<std::string>&)> AskEach(CliPlatform& p) {
 
 const char* StateText(Lang lang, par2::PieceState s) {
   switch (s) {
-    case par2::PieceState::kGood: return Say(lang, "good", "正常");
-    case par2::PieceState::kMissing: return Say(lang, "missing", "なし");
-    case par2::PieceState::kShort: return Say(lang, "short", "短い");
-    case par2::PieceState::kDamaged: return Say(lang, "damaged", "破損");
+    case par2::PieceState::kGood:
+      return Tr(lang, "good");
+    case par2::PieceState::kMissing:
+      return TrC(lang, "piece state", "missing");
+    case par2::PieceState::kShort:
+      return TrC(lang, "piece state", "short");
+    case par2::PieceState::kDamaged:
+      return TrC(lang, "piece state", "damaged");
     case par2::PieceState::kNotAFile:
-    default: return Say(lang, "unreadable", "読めない");
+    default:
+      return Tr(lang, "unreadable");
   }
 }
 
@@ -216,12 +214,9 @@ int RepairPieces(CliPlatform& p, const std::string& file,
   const Lang lang = p.Language();
   const std::string index = FindRecoveryIndex(p, file);
   if (index.empty()) {
-    std::string text = file + Say(lang,
-                                  ": no recovery data (STEM.par2 or "
-                                  "STEM.vol*.par2) beside the set",
-                                  ": 分割ファイルの隣にリカバリデータ "
-                                  "(STEM.par2 または STEM.vol*.par2) が"
-                                  "ありません");
+    std::string text = file + Tr(lang,
+                                 ": no recovery data (STEM.par2 or "
+                                 "STEM.vol*.par2) beside the set");
     p.Notify(text.c_str());
     return 1;
   }
@@ -235,7 +230,7 @@ int RepairPieces(CliPlatform& p, const std::string& file,
   options.output_dir = output_dir;
   options.confirm_replace = AskEach(p);
   p.ProgressCreate();
-  p.ProgressCaption(Say(lang, "Repair", "修復"));
+  p.ProgressCaption(Tr(lang, "Repair"));
   p.ProgressLabel(index.c_str());
   p.ProgressPos(0);
   options.progress = TerminalProgress(p);
@@ -243,31 +238,26 @@ int RepairPieces(CliPlatform& p, const std::string& file,
   p.ProgressDestroy();
   PrintPieces(lang, r.before, false);
   for (const std::string& path : r.rebuilt) {
-    std::string line = Say(lang, "rebuilt ", "復元しました: ") + path;
+    std::string line = Tr(lang, "rebuilt ") + path;
     PrintSafe("%s\n", line.c_str());
   }
   for (const std::string& path : r.kept_bad) {
-    std::string line =
-        Say(lang, "the damaged piece is kept as ",
-            "破損した分割ファイルを次の名前で残しました: ") + path;
+    std::string line = Tr(lang, "the damaged piece is kept as ") + path;
     PrintSafe("%s\n", line.c_str());
   }
   if (!r.ok) {
     if (p.Cancelled()) {
-      p.Notify(Say(lang, "repair cancelled", "修復を中止しました"));
+      p.Notify(Tr(lang, "repair cancelled"));
       return 130;
     }
-    std::string text = Say(lang, "cannot repair: ", "修復できません: ") +
-                       r.error;
+    std::string text = Tr(lang, "cannot repair: ") + r.error;
     p.Notify(text.c_str());
     return 1;
   }
   if (r.rebuilt.empty()) {
-    PrintSafe("%s\n", Say(lang, "every piece is good; nothing to repair",
-                          "すべての分割ファイルが正常です. 修復は不要です"));
+    PrintSafe("%s\n", Tr(lang, "every piece is good; nothing to repair"));
   } else {
-    PrintSafe("%s\n", Say(lang, "every piece matches now",
-                          "すべての分割ファイルが一致しました"));
+    PrintSafe("%s\n", Tr(lang, "every piece matches now"));
   }
   return 0;
 }
@@ -276,7 +266,7 @@ int VerifyWithRecovery(CliPlatform& p, const std::string& index) {
   const Lang lang = p.Language();
   par2::VerifyOptions options;
   p.ProgressCreate();
-  p.ProgressCaption(Say(lang, "Verify", "検査"));
+  p.ProgressCaption(Tr(lang, "Verify"));
   p.ProgressLabel(index.c_str());
   p.ProgressPos(0);
   options.progress = TerminalProgress(p);
@@ -284,11 +274,10 @@ int VerifyWithRecovery(CliPlatform& p, const std::string& index) {
   p.ProgressDestroy();
   if (!report.ok) {
     if (p.Cancelled()) {
-      p.Notify(Say(lang, "verify cancelled", "検査を中止しました"));
+      p.Notify(Tr(lang, "verify cancelled"));
       return 130;
     }
-    std::string text = Say(lang, "cannot verify: ", "検査できません: ") +
-                       report.error;
+    std::string text = Tr(lang, "cannot verify: ") + report.error;
     p.Notify(text.c_str());
     return 1;
   }
@@ -298,34 +287,26 @@ int VerifyWithRecovery(CliPlatform& p, const std::string& index) {
   }
   const size_t bad = PrintPieces(lang, report, true);
   if (report.all_good) {
-    std::string line =
-        Say(lang, "all ", "") +
-        Count(lang, report.pieces.size(), "piece is", "pieces are",
-              "個の分割ファイルがすべて") +
-        Say(lang, " good", "正常です");
+    std::string line = TrF(
+        lang, "all %s good",
+        Count(lang, report.pieces.size(), "piece is", "pieces are").c_str());
     PrintSafe("%s\n", line.c_str());
     return 0;
   }
   const bool by_piece = OneSlicePerPiece(report);
   std::string line =
-      Count(lang, bad, "piece damaged or missing", "pieces damaged or missing",
-            "個の分割ファイルが破損または欠落");
+      Count(lang, bad, "piece damaged or missing", "pieces damaged or missing");
   if (report.repairable) {
-    line += Say(lang, "; the recovery data can rebuild up to ",
-                ". リカバリデータは ") +
-            (by_piece ? Count(lang, report.recovery_slices, "piece", "pieces",
-                              "個の分割ファイル")
-                      : Count(lang, report.recovery_slices, "slice", "slices",
-                              "個のブロック")) +
-            Say(lang, ": run parvex repair",
-                "まで復元できます: parvex repair を実行してください");
+    line +=
+        Tr(lang, "; the recovery data can rebuild up to ") +
+        (by_piece ? Count(lang, report.recovery_slices, "piece", "pieces")
+                  : Count(lang, report.recovery_slices, "slice", "slices")) +
+        Tr(lang, ": run parvex repair");
   } else {
-    line += Say(lang, "; the recovery data cannot rebuild them (",
-                ". リカバリデータでは復元できません (") +
-            Count(lang, report.bad_slices, "slice", "slices", "個のブロック") +
-            Say(lang, " needed, ", "が必要で, あるのは ") +
-            std::to_string(report.recovery_slices) +
-            Say(lang, " at hand)", " 個)");
+    line += Tr(lang, "; the recovery data cannot rebuild them (") +
+            Count(lang, report.bad_slices, "slice", "slices") +
+            Tr(lang, " needed, ") + std::to_string(report.recovery_slices) +
+            Tr(lang, " at hand)");
   }
   PrintSafe("%s\n", line.c_str());
   return 1;
@@ -371,7 +352,7 @@ bool RebuildForJoin(CliPlatform& p, const std::string& index,
     return false;
   };
   p.ProgressCreate();
-  p.ProgressCaption(Say(lang, "Repair", "修復"));
+  p.ProgressCaption(Tr(lang, "Repair"));
   p.ProgressLabel(index.c_str());
   p.ProgressPos(0);
   options.progress = TerminalProgress(p);
@@ -390,17 +371,14 @@ bool RebuildForJoin(CliPlatform& p, const std::string& index,
     return false;
   };
   if (!r.ok) {
-    if (p.Cancelled())
-      return give_up(Say(lang, "repair cancelled", "修復を中止しました"));
-    return give_up(Say(lang, "the missing pieces cannot be rebuilt: ",
-                       "欠けている分割ファイルを復元できません: ") +
+    if (p.Cancelled()) return give_up(Tr(lang, "repair cancelled"));
+    return give_up(Tr(lang, "the missing pieces cannot be rebuilt: ") +
                    r.error);
   }
   for (const par2::PieceReport& piece : r.before.pieces) {
     if (piece.state != par2::PieceState::kGood) continue;
     if (piece.name.find('/') != std::string::npos)
-      return give_up(piece.name + Say(lang, ": not a name of a piece",
-                                      ": 分割ファイルの名前ではありません"));
+      return give_up(piece.name + Tr(lang, ": not a name of a piece"));
     char* real = realpath(piece.path.c_str(), nullptr);
     if (!real) return give_up(piece.path + ": " + strerror(errno));
     std::string target = real;

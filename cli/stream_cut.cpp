@@ -7,12 +7,13 @@
 
 #include <vector>
 
+#include "base/text.h"
 #include "engines/cut_names.h"
 #include "engines/engine_util.h"
 #include "engines/engines.h"
 #include "engines/messages.h"
+#include "engines/own_texts.h"
 #include "format/piece_format.h"
-#include "base/text.h"
 #include "platform/percent.h"
 
 namespace pvx {
@@ -147,8 +148,7 @@ void StreamCut::TellWritten() {
   NamePiece(&first, base_, committed_first_, self_join_);
   NamePiece(&last, base_, committed_last_, self_join_);
   std::string text =
-      Say(p_.Language(), "pieces written so far: ", "書き込んだ分割ファイル: ") +
-      folder_ + first;
+      Tr(p_.Language(), "pieces written so far: ") + folder_ + first;
   if (committed_last_ > committed_first_) text += " .. " + folder_ + last;
   p_.Notify(text.c_str());
 }
@@ -221,8 +221,8 @@ int StreamCut::Run(int fd, const std::string& name, uint32_t piece_size,
     bool interrupted = false;
     int err = 0;
     if (!ReadStream(fd, buffer, chunk, &got, &interrupted, &err)) {
-      Format(io_->text, sizeof io_->text, "%s: %s",
-             Say(lang, "standard input", "標準入力"), strerror(err));
+      Format(io_->text, sizeof io_->text, "%s: %s", Tr(lang, "standard input"),
+             strerror(err));
       TellWritten();
       return kIoFailure;
     }

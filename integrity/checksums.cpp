@@ -6,10 +6,11 @@
 
 #include <stdexcept>
 
-#include "engines/messages.h"
-#include "format/piece_format.h"
 #include "base/path.h"
 #include "base/text.h"
+#include "engines/messages.h"
+#include "engines/own_texts.h"
+#include "format/piece_format.h"
 #include "integrity/sha256_list.h"
 
 namespace pvx {
@@ -24,9 +25,7 @@ std::string FolderOf(const std::string& path) {
 // one whose names do not match the pieces'.
 std::string NamesNoPiece(Lang lang, const std::string& list,
                          const SetSurvey& s) {
-  return list + Say(lang, ": names none of the pieces of ",
-                    ": 次の分割ファイルを 1 つも含みません: ") +
-         s.set.piece0;
+  return list + Tr(lang, ": names none of the pieces of ") + s.set.piece0;
 }
 
 }  // namespace
