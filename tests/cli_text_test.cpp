@@ -34,7 +34,7 @@ TEST(CliTextCount, SingularOnlyForOne) {
   EXPECT_EQ(Count(Lang::kJapanese, 1, "byte", "bytes"), "1 バイト");
   EXPECT_EQ(Count(Lang::kJapanese, 2, "byte", "bytes"), "2 バイト");
   EXPECT_EQ(Count(Lang::kJapanese, uint64_t{1} << 40, "piece", "pieces"),
-            "1099511627776 個");
+            "1099511627776 個の分割ファイル");
 }
 
 // The catalogue answers for Japanese only; English is what the sources say,
