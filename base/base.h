@@ -29,9 +29,4 @@ struct Failure {
 
 enum class Lang { kEnglish, kJapanese };
 
-// The English or the Japanese of a text.
-inline const char* Say(Lang lang, const char* en, const char* ja) {
-  return lang == Lang::kJapanese ? ja : en;
-}
-
 }  // namespace pvx

@@ -2,21 +2,22 @@
 
 #include <errno.h>
 #include <locale.h>
-#include <wchar.h>
-#include <stdarg.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#include <wchar.h>
 
 #include <algorithm>
 
-#include "engines/messages.h"
-#include "format/piece_format.h"
 #include "base/text.h"
+#include "engines/messages.h"
+#include "engines/own_texts.h"
+#include "format/piece_format.h"
 #include "platform/percent.h"
 
 namespace pvx {
@@ -103,11 +104,8 @@ size_t TerminalColumns() {
 
 }  // namespace
 
-std::string Count(Lang lang, uint64_t n, const char* en_one,
-                  const char* en_many, const char* ja) {
-  std::string number = std::to_string(n);
-  if (lang == Lang::kJapanese) return number + " " + ja;
-  return number + " " + (n == 1 ? en_one : en_many);
+std::string Count(Lang lang, uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + TrN(lang, one, many, n);
 }
 
 std::string TerminalSafe(const std::string& text) {
@@ -333,11 +331,9 @@ bool CliPlatform::Confirm(const char* text) {
     fputs("n\n", stderr);
     if (!told_no_terminal_) {
       told_no_terminal_ = true;
-      fputs(Say(lang_,
-                "parvex: standard input carries the data: every question is "
-                "answered Cancel (use -y or -n to choose).\n",
-                "parvex: 標準入力はデータのため, 問いにはすべて Cancel "
-                "と答えます (-y または -n で指定できます).\n"),
+      fputs(Tr(lang_,
+               "parvex: standard input carries the data: every question is "
+               "answered Cancel (use -y or -n to choose).\n"),
             stderr);
     }
     return false;
@@ -346,11 +342,9 @@ bool CliPlatform::Confirm(const char* text) {
     fputs("n\n", stderr);
     if (!told_no_terminal_) {
       told_no_terminal_ = true;
-      fputs(Say(lang_,
-                "parvex: standard input is not a terminal: every question is "
-                "answered Cancel (use -y or -n to choose).\n",
-                "parvex: 標準入力が端末ではないため, 問いにはすべて Cancel "
-                "と答えます (-y または -n で指定できます).\n"),
+      fputs(Tr(lang_,
+               "parvex: standard input is not a terminal: every question is "
+               "answered Cancel (use -y or -n to choose).\n"),
             stderr);
     }
     return false;

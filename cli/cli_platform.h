@@ -24,8 +24,7 @@ Lang LanguageFromEnvironment();
 
 // "1 piece", "2 pieces": the count with the English singular or plural, or
 // with the Japanese text, which has one form.
-std::string Count(Lang lang, uint64_t n, const char* en_one,
-                  const char* en_many, const char* ja);
+std::string Count(Lang lang, uint64_t n, const char* one, const char* many);
 
 // text as a terminal may show it: every byte that is not part of valid
 // UTF-8, every control character but the line feed and the tab (C0, DEL

@@ -8,6 +8,7 @@
 #include "cli/cli_platform.h"
 #include "engines/engines.h"
 #include "engines/messages.h"
+#include "engines/own_texts.h"
 #include "engines/piece_set.h"
 #include "integrity/hashing_platform.h"
 

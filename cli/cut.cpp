@@ -26,15 +26,10 @@ bool RecoveryAmount(Lang lang, const std::string& text, uint32_t pieces,
                     uint32_t* slices, std::string* error) {
   std::string ignored;
   if (par2::ParseRecoveryAmount(text, pieces, slices, &ignored)) return true;
-  *error = Say(lang, "invalid amount of recovery data: '",
-               "リカバリデータの量が正しくありません: '") +
+  *error = Tr(lang, "invalid amount of recovery data: '") +
            text +
-           Say(lang,
-               "'; N is a number of recovery slices (one rebuilds one piece) "
-               "from 1 to 65535, N% a share of the pieces from 1% to 100%",
-               "'. N は復元ブロックの数 (1 個で 1 つの分割ファイルを復元) で "
-               "1 から 65535 まで, N% は分割ファイルの数に対する割合で 1% から "
-               "100% までです");
+           Tr(lang, "'; N is a number of recovery slices (one rebuilds one piece) "
+               "from 1 to 65535, N% a share of the pieces from 1% to 100%");
   return false;
 }
 
@@ -62,13 +57,12 @@ uint32_t SizeForPieces(CliPlatform& p, const Options& o, uint32_t head,
     const std::string most = std::to_string(limit);
     *status = UsageError(
         p,
-        Say(lang, "invalid number of pieces: '", "分割数が正しくありません: '") +
+        Tr(lang, "invalid number of pieces: '") +
             o.pieces +
-            Say(lang, "'; N is a whole number from 2 to ",
-                "'. N は 2 から ") +
+            Tr(lang, "'; N is a whole number from 2 to ") +
             most +
-            Say(lang, " (a set holds at most ", " までの整数です (1 組は最大 ") +
-            most + Say(lang, " pieces)", " 個)"),
+            Tr(lang, " (a set holds at most ") +
+            most + Tr(lang, " pieces)"),
         "cut");
     return 0;
   }
@@ -81,15 +75,11 @@ uint32_t SizeForPieces(CliPlatform& p, const Options& o, uint32_t head,
   if (size == 0) {
     std::string text =
         o.file + ": " +
-        Say(lang, "no piece size cuts ", "") +
-        Count(lang, static_cast<uint64_t>(st.st_size), "byte", "bytes",
-                   "バイト") +
-        Say(lang, " into ", " を ") +
-        Count(lang, n, "piece", "pieces", "個") +
-        Say(lang, " (piece 0 holds its head of ",
-            "に分ける分割サイズはありません (先頭のファイルは ") +
-        Count(lang, head, "byte", "bytes", "バイト") +
-        Say(lang, ")", "の見出しを含みます)");
+        TrF(lang, "no piece size cuts %s into %s (piece 0 holds its head of %s)",
+            Count(lang, static_cast<uint64_t>(st.st_size), "byte", "bytes")
+                .c_str(),
+            Count(lang, n, "piece", "pieces").c_str(),
+            Count(lang, head, "byte", "bytes").c_str());
     p.Notify(text.c_str());
     *status = kExitFailed;
   }
@@ -113,22 +103,15 @@ bool FitsInOneSet(CliPlatform& p, const std::string& file,
   if (fits > UINT32_MAX) {
     // Even pieces of 4 GiB less a byte make too many.
     snprintf(text, sizeof text,
-             Say(p.Language(),
-                 "%s: %llu bytes need more than the %llu pieces a set can "
-                 "hold, even of the largest piece size (4294967295 bytes)",
-                 "%s: %llu バイトは最大の分割サイズ (4294967295 バイト) "
-                 "でも上限の %llu 個を超えます"),
+             Tr(p.Language(), "%s: %llu bytes need more than the %llu pieces a set can "
+                 "hold, even of the largest piece size (4294967295 bytes)"),
              file.c_str(), static_cast<unsigned long long>(st.st_size),
              static_cast<unsigned long long>(limit));
   } else {
     snprintf(text, sizeof text,
-             Say(p.Language(),
-                 "%s: pieces of %u bytes would make %llu "
+             Tr(p.Language(), "%s: pieces of %u bytes would make %llu "
                  "pieces, more than the %llu a set can hold; the "
-                 "smallest piece size that fits is %llu bytes (-s %llu)",
-                 "%s: %u バイトずつでは %llu 個になり, 上限の "
-                 "%llu 個を超えます. 収まる最小の分割サイズは %llu "
-                 "バイトです (-s %llu)"),
+                 "smallest piece size that fits is %llu bytes (-s %llu)"),
              file.c_str(), piece_size, static_cast<unsigned long long>(pieces),
              static_cast<unsigned long long>(limit),
              static_cast<unsigned long long>(fits),
@@ -147,22 +130,18 @@ uint32_t RecoverySlices(CliPlatform& p, const Options& o, uint32_t piece_size,
   if (o.file == "-" && share) {
     *status = UsageError(
         p,
-        Say(lang,
-            "--recovery N% needs the number of pieces, which standard input "
-            "does not tell up front (give a number: --recovery N)",
-            "--recovery N% には分割ファイルの数が必要ですが, 標準入力では"
-            "前もって分かりません (数を指定してください: --recovery N)"),
+        // xgettext:no-c-format
+        // xgettext:no-c-format
+        Tr(lang, "--recovery N% needs the number of pieces, which standard input "
+            "does not tell up front (give a number: --recovery N)"),
         "cut");
     return 0;
   }
   if (o.pause) {
     *status = UsageError(
         p,
-        Say(lang,
-            "--recovery reads every piece again after the cut, which "
-            "--pause (a disk per piece) does not allow",
-            "--recovery は分割の後にすべての分割ファイルを読み直すため, "
-            "--pause (分割ファイルごとのディスク) とは使えません"),
+        Tr(lang, "--recovery reads every piece again after the cut, which "
+            "--pause (a disk per piece) does not allow"),
         "cut");
     return 0;
   }
@@ -206,29 +185,20 @@ int RunCut(Parvex& x, const Options& o) {
   const bool from_stdin = o.file == "-";
   if (from_stdin && o.name.empty()) {
     return UsageError(p,
-                      Say(lang,
-                          "cutting standard input needs --name NAME, the "
-                          "name to record for it",
-                          "標準入力を分割するには --name NAME "
-                          "(記録する名前) が必要です"),
+                      Tr(lang, "cutting standard input needs --name NAME, the "
+                          "name to record for it"),
                       "cut");
   }
   if (from_stdin && o.pause) {
     return UsageError(p,
-                      Say(lang,
-                          "--pause waits for Enter on standard input, which "
-                          "carries the data when cutting standard input",
-                          "--pause は標準入力で Enter を待つため, 標準入力を"
-                          "分割するときには使えません"),
+                      Tr(lang, "--pause waits for Enter on standard input, which "
+                          "carries the data when cutting standard input"),
                       "cut");
   }
   if (from_stdin && o.pieces_given) {
     return UsageError(p,
-                      Say(lang,
-                          "--pieces needs the length of a file; standard "
-                          "input has none up front (use -s SIZE)",
-                          "--pieces にはファイルの長さが必要です. 標準入力には"
-                          "使えません (-s SIZE を使ってください)"),
+                      Tr(lang, "--pieces needs the length of a file; standard "
+                          "input has none up front (use -s SIZE)"),
                       "cut");
   }
 
@@ -246,12 +216,11 @@ int RunCut(Parvex& x, const Options& o) {
   if (piece_size < head) {
     return UsageError(
         p,
-        Say(lang, "A piece size of ", "分割サイズ ") +
-            Count(lang, piece_size, "byte", "bytes", "バイト") +
-            Say(lang, " cannot hold the ", "では先頭の ") +
-            Count(lang, head, "byte", "bytes", "バイト") +
-            Say(lang, " that head piece 0.",
-                "が入りません."),
+        Tr(lang, "A piece size of ") +
+            Count(lang, piece_size, "byte", "bytes") +
+            Tr(lang, " cannot hold the ") +
+            Count(lang, head, "byte", "bytes") +
+            Tr(lang, " that head piece 0."),
         "cut");
   }
 
@@ -286,8 +255,7 @@ int RunCut(Parvex& x, const Options& o) {
                                     &io);
     result = cut.result;
     if (!cut.first_written.empty()) {
-      std::string text = Say(lang, "pieces written so far: ",
-                             "書き込んだ分割ファイル: ") + cut.first_written;
+      std::string text = Tr(lang, "pieces written so far: ") + cut.first_written;
       if (cut.last_written != cut.first_written)
         text += " .. " + cut.last_written;
       p.Notify(text.c_str());
@@ -307,8 +275,7 @@ int RunCut(Parvex& x, const Options& o) {
         x.platform, pieces, source_name, o.file,
         !pieces.empty() && p.Agreed(ListPathFor(pieces.front()).c_str()));
     if (list.outcome == CutList::kNoDigests)
-      p.Notify(Say(lang, "parvex: no digests were taken; no checksum list written",
-                   "parvex: ダイジェストがないため, チェックサムの一覧を書きませんでした"));
+      p.Notify(Tr(lang, "parvex: no digests were taken; no checksum list written"));
     else if (list.outcome == CutList::kIsSource)
       NotifyText(p, kMsgIsInput, list.path.c_str());
     else if (list.outcome == CutList::kFailed)
@@ -319,13 +286,11 @@ int RunCut(Parvex& x, const Options& o) {
     const par2::CreateResult r = WriteRecovery(
         x.platform, pieces, recovery_slices,
         [&p](const std::string& path) { return p.Agreed(path.c_str()); },
-        Say(lang, "Recovery data", "リカバリデータ"));
+        Tr(lang, "Recovery data"));
     if (!r.ok) {
       p.Notify(p.Cancelled()
-                   ? Say(lang, "recovery data: cancelled; none was written",
-                         "リカバリデータ: 中止しました. 何も書き込んでいません")
-                   : (Say(lang, "recovery data not written: ",
-                          "リカバリデータを書き込めませんでした: ") + r.error)
+                   ? Tr(lang, "recovery data: cancelled; none was written")
+                   : (Tr(lang, "recovery data not written: ") + r.error)
                          .c_str());
       result = kFailed;
     }

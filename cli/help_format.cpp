@@ -3,16 +3,17 @@
 #include <sstream>
 
 #include "cli/cli_platform.h"
+#include "engines/own_texts.h"
 
 namespace pvx {
 
 HelpFormatter::HelpFormatter(Lang lang) {
   column_width(32);
-  label("Usage", Say(lang, "Usage", "使い方"));
-  label("OPTIONS", Say(lang, "OPTIONS", "オプション"));
-  label("SUBCOMMAND", Say(lang, "COMMAND", "コマンド"));
-  label("Options", Say(lang, "Options", "オプション"));
-  label("Positionals", Say(lang, "Arguments", "引数"));
+  label("Usage", Tr(lang, "Usage"));
+  label("OPTIONS", Tr(lang, "OPTIONS"));
+  label("SUBCOMMAND", Tr(lang, "COMMAND"));
+  label("Options", Tr(lang, "Options"));
+  label("Positionals", Tr(lang, "Arguments"));
 }
 
 std::string HelpFormatter::make_help(const CLI::App* app, std::string name,

@@ -24,7 +24,7 @@ std::string OutputProblem(CliPlatform& t, const SetSurvey& s,
       return std::string();
     case PosixPlatform::OutputBlock::kIsInput:
       Format(text, sizeof text, Text(lang, kMsgIsInput),
-             out_path.empty() ? (Say(lang, "standard output (", "標準出力 (") +
+             out_path.empty() ? (Tr(lang, "standard output (") +
                                  block.path + ")").c_str()
                               : block.path.c_str());
       return text;
@@ -35,11 +35,8 @@ std::string OutputProblem(CliPlatform& t, const SetSurvey& s,
   }
   // The output is written as NAME.part first.
   snprintf(text, sizeof text,
-           Say(lang,
-               "%s: the name is %zu bytes long; with \".part\" while it "
-               "is written it must fit in %ld",
-               "%s: 名前が %zu バイトあります. 書き込み中の \".part\" "
-               "を含めて %ld バイトまでです"),
+           Tr(lang, "%s: the name is %zu bytes long; with \".part\" while it "
+               "is written it must fit in %ld"),
            out_path.c_str(), block.length, block.most);
   return text;
 }
@@ -68,34 +65,31 @@ int ShowInfo(Parvex& x, const char* file) {
   }
 
   if (s.set.self_joining) {
-    PrintSafe(Say(lang, "%s: self-joining piece set (stub program of %s %s)\n",
-               "%s: 自己結合形式の分割ファイル (スタブ %s %s)\n"),
+    PrintSafe(Tr(lang, "%s: self-joining piece set (stub program of %s %s)\n"),
            piece0_name, Grouped(s.image).c_str(), Bytes(lang, s.image));
   } else {
-    PrintSafe(Say(lang, "%s: piece set\n", "%s: 分割ファイル\n"), piece0_name);
+    PrintSafe(Tr(lang, "%s: piece set\n"), piece0_name);
   }
   if (!s.output.empty())
-    PrintSafe(Say(lang, "  source file: %s\n", "  元のファイル: %s\n"),
+    PrintSafe(Tr(lang, "  source file: %s\n"),
            s.output.c_str());
-  PrintSafe(Say(lang, "  source size: %s %s\n", "  元のサイズ: %s %s\n"),
+  PrintSafe(Tr(lang, "  source size: %s %s\n"),
          Grouped(s.header.size).c_str(),
          Bytes(lang, s.header.size));
   if (s.header.form != HeaderForm::kClassic) {
-    PrintSafe(Say(lang, "  header: %s\n", "  ヘッダ: %s\n"),
+    PrintSafe(Tr(lang, "  header: %s\n"),
               s.header.form == HeaderForm::kLarge
-                  ? Say(lang, "large (@PARVEX+, with record)",
-                        "4 GiB 以上 (@PARVEX+, 拡張レコード付き)")
-                  : Say(lang, "with record", "拡張レコード付き"));
+                  ? Tr(lang, "large (@PARVEX+, with record)")
+                  : Tr(lang, "with record"));
     // What an older joiner would write instead of the exact name.
     char stand_in[kNameCap];
     if (s.header.exact_name[0] &&
         p.FromHeaderName(s.header.file_name, stand_in, sizeof stand_in))
-      PrintSafe(Say(lang, "  stand-in name: %s\n", "  代替名: %s\n"),
+      PrintSafe(Tr(lang, "  stand-in name: %s\n"),
                 stand_in);
   }
   if (s.header.header_size != kHeaderSize) {
-    PrintSafe(Say(lang, "  header size: %u (not %u)\n",
-               "  ヘッダサイズ: %u (%u ではありません)\n"),
+    PrintSafe(Tr(lang, "  header size: %u (not %u)\n"),
            s.header.header_size, kHeaderSize);
   }
   // Whether a checksum list travels with the set (it is not read here).
@@ -114,20 +108,18 @@ int ShowInfo(Parvex& x, const char* file) {
   if (!s.HeaderSound()) PrintSafe("  %s\n", s.problem.c_str());
   if (!output_problem.empty()) PrintSafe("  %s\n", output_problem.c_str());
   if (have_list)
-    PrintSafe(Say(lang, "  checksum list: %s (check it with: parvex verify)\n",
-               "  チェックサムの一覧: %s (parvex verify で検査できます)\n"),
+    PrintSafe(Tr(lang, "  checksum list: %s (check it with: parvex verify)\n"),
            NameOf(list.c_str()));
   else
-    PrintSafe("%s", Say(lang, "  checksum list: none\n",
-                     "  チェックサムの一覧: ありません\n"));
+    PrintSafe("%s", Tr(lang, "  checksum list: none\n"));
 
-  PrintSafe(Say(lang, "  pieces:\n", "  分割ファイル:\n"));
+  PrintSafe(Tr(lang, "  pieces:\n"));
   auto show = [&](const SurveyPiece& piece, bool first) {
     std::string name = piece.name;
     switch (piece.status) {
       case SurveyPiece::kMissing:
         PrintSafe("    %-20s %s\n", name.c_str(),
-               Say(lang, "missing", "見つかりません"));
+               Tr(lang, "missing"));
         return;
       case SurveyPiece::kUnusable:
         PrintSafe("    %s\n", piece.why.c_str());
@@ -138,20 +130,17 @@ int ShowInfo(Parvex& x, const char* file) {
     std::string note;
     if (first) {
       uint64_t head = uint64_t{s.image} + s.header.header_size;
-      note = std::string(" (") +
-             Say(lang, "", "データ ") +
-             Grouped(piece.length > head ? piece.length - head : 0) +
-             Say(lang, " of data)", ")");
+      note = TrF(lang, " (%s of data)",
+                 Grouped(piece.length > head ? piece.length - head : 0).c_str());
     }
     if (piece.status == SurveyPiece::kShort ||
         piece.status == SurveyPiece::kLong) {
       note += std::string("  ") +
               (piece.expected == 0
-                   ? Say(lang, "(not part of the set)", "(このセットの外です)")
+                   ? Tr(lang, "(not part of the set)")
                : piece.status == SurveyPiece::kShort
-                   ? Say(lang, "short: the set needs ", "短すぎます: 必要なのは ")
-                   : Say(lang, "too long: the set needs ",
-                         "長すぎます: 必要なのは "));
+                   ? Tr(lang, "short: the set needs ")
+                   : Tr(lang, "too long: the set needs "));
       if (piece.expected != 0)
         note += Grouped(piece.expected) + " " + Bytes(lang, piece.expected);
     }
@@ -164,31 +153,25 @@ int ShowInfo(Parvex& x, const char* file) {
   const uint64_t source = s.header.size;
   const bool joinable = s.Joinable() && output_problem.empty();
   if (!output_problem.empty()) {
-    PrintSafe(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
+    PrintSafe(Tr(lang, "not joinable: %s\n"),
            output_problem.c_str());
   } else if (s.Joinable()) {
-    PrintSafe(lang == Lang::kJapanese
-               ? "完全です: %zu 個のファイルに %s バイトすべてがあります.\n"
-           : s.pieces.size() == 1 ? "complete: %zu piece holds all %s %s.\n"
-                                  : "complete: %zu pieces hold all %s %s.\n",
+    PrintSafe(TrN(lang, "complete: %zu piece holds all %s %s.\n",
+                  "complete: %zu pieces hold all %s %s.\n", s.pieces.size()),
            s.pieces.size(), Grouped(source).c_str(), Bytes(lang, source));
   } else if (s.data < source) {
-    PrintSafe(lang == Lang::kJapanese ? "不完全です: %s / %s %sが足りません.\n"
-           : source - s.data == 1     ? "incomplete: %s of %s %s is missing.\n"
-                                      : "incomplete: %s of %s %s are missing.\n",
+    PrintSafe(TrN(lang, "incomplete: %s of %s %s is missing.\n",
+                  "incomplete: %s of %s %s are missing.\n", source - s.data),
            Grouped(source - s.data).c_str(), Grouped(source).c_str(),
            Bytes(lang, source));
   } else if (s.data > source) {
-    PrintSafe(Say(lang,
-               "inconsistent: the pieces hold %s %s more than the source "
-               "size.\n",
-               "不整合です: 元のサイズより %s %s多くあります.\n"),
+    PrintSafe(Tr(lang, "inconsistent: the pieces hold %s %s more than the source "
+               "size.\n"),
            Grouped(s.data - source).c_str(), Bytes(lang, s.data - source));
   } else {
-    PrintSafe(Say(lang, "not joinable: %s\n", "結合できません: %s\n"),
-           s.HeaderSound() ? Say(lang, "the pieces do not have the lengths the "
-                                       "set needs.",
-                                 "分割ファイルの長さが合いません.")
+    PrintSafe(Tr(lang, "not joinable: %s\n"),
+           s.HeaderSound() ? Tr(lang, "the pieces do not have the lengths the "
+                                       "set needs.")
                            : s.problem.c_str());
   }
   return joinable ? 0 : 1;

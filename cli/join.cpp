@@ -52,28 +52,23 @@ int JoinRebuilt(Parvex& x, const Options& o, const SetLocation& set,
     folder = set.folder;
   }
   const Rebuild rebuilt =
-      RebuildForJoin(x.platform, index, folder, Say(lang, "Repair", "修復"));
+      RebuildForJoin(x.platform, index, folder, Tr(lang, "Repair"));
   if (rebuilt.outcome != Rebuild::kRebuilt) {
     std::string text = rebuilt.detail;
     if (rebuilt.outcome == Rebuild::kNotRebuilt)
-      text = p.Cancelled() ? Say(lang, "repair cancelled", "修復を中止しました")
-                           : Say(lang, "the missing pieces cannot be rebuilt: ",
-                                 "欠けている分割ファイルを復元できません: ") +
+      text = p.Cancelled() ? Tr(lang, "repair cancelled")
+                           : Tr(lang, "the missing pieces cannot be rebuilt: ") +
                                  rebuilt.detail;
     else if (rebuilt.outcome == Rebuild::kNotAPiece)
-      text += Say(lang, ": not a name of a piece",
-                  ": 分割ファイルの名前ではありません");
+      text += Tr(lang, ": not a name of a piece");
     p.Notify(text.c_str());
     for (const std::string& failure : rebuilt.cleanup) p.Notify(failure.c_str());
     return p.Cancelled() ? kExitCancelled : kExitFailed;
   }
   for (const std::string& name : rebuilt.set.rebuilt) {
     std::string text =
-        name + Say(lang,
-                   ": rebuilt from the recovery data for this join (the "
-                   "set's folder is left as it is)",
-                   ": この結合のためにリカバリデータから復元しました "
-                   "(分割ファイルのフォルダはそのままです)");
+        name + Tr(lang, ": rebuilt from the recovery data for this join (the "
+                   "set's folder is left as it is)");
     p.Notify(text.c_str());
   }
   Options from = o;
@@ -135,10 +130,7 @@ int RunJoin(Parvex& x, const Options& o) {
       return kExitFailed;
     case JoinPlan::kIncomplete: {
       std::string head = survey.set.piece0 +
-                         Say(lang,
-                             ": the set is not complete; nothing was written:",
-                             ": 分割ファイルがそろっていないため, "
-                             "何も書き込みませんでした:");
+                         Tr(lang, ": the set is not complete; nothing was written:");
       p.Notify(head.c_str());
       for (const std::string& line : PieceProblems(lang, survey))
         p.Notify(line.c_str());
@@ -146,8 +138,7 @@ int RunJoin(Parvex& x, const Options& o) {
     }
     case JoinPlan::kBadList: {
       std::string text = "parvex: " + plan.problem +
-                         Say(lang, "; nothing was written",
-                             ". 何も書き込みませんでした");
+                         Tr(lang, "; nothing was written");
       p.Notify(text.c_str());
       return kExitFailed;
     }
@@ -156,7 +147,7 @@ int RunJoin(Parvex& x, const Options& o) {
   }
   for (const std::string& path : plan.check.uncovered) {
     std::string text = "parvex: " + path +
-                       Say(lang, ": not covered by ", ": 次の一覧にありません: ") +
+                       Tr(lang, ": not covered by ") +
                        plan.check.list;
     p.Notify(text.c_str());
   }
@@ -192,11 +183,8 @@ int RunJoin(Parvex& x, const Options& o) {
       if (result == kIoFailure) p.Notify(io.text);
       p.TakeKept();
       std::string text =
-          index + Say(lang,
-                      ": the set has recovery data; the damaged piece is "
-                      "rebuilt from it for this join",
-                      ": この組にはリカバリデータがあります. 壊れた分割"
-                      "ファイルをそこから復元して結合します");
+          index + Tr(lang, ": the set has recovery data; the damaged piece is "
+                      "rebuilt from it for this join");
       p.Notify(text.c_str());
       return JoinRebuilt(x, o, set, index);
     }
@@ -208,12 +196,8 @@ int RunJoin(Parvex& x, const Options& o) {
     const std::string index = FindRecoveryIndex(h, o.file);
     if (!index.empty()) {
       std::string text =
-          index + Say(lang,
-                      ": the set has recovery data; parvex verify tells "
-                      "whether parvex repair can rebuild a damaged piece",
-                      ": この組にはリカバリデータがあります. 壊れた分割"
-                      "ファイルを parvex repair で復元できるかは parvex "
-                      "verify で分かります");
+          index + Tr(lang, ": the set has recovery data; parvex verify tells "
+                      "whether parvex repair can rebuild a damaged piece");
       p.Notify(text.c_str());
     }
   }

@@ -30,9 +30,8 @@ int UsageError(CliPlatform& p, const std::string& text,
   std::string help = "parvex" + (command.empty() ? "" : " " + command) +
                      " --help";
   p.Notify(text.c_str());
-  std::string more = Say(p.Language(), "Try '", "詳しくは '") + help +
-                     Say(p.Language(), "' for more information.",
-                         "' を見てください.");
+  std::string more = Tr(p.Language(), "Try '") + help +
+                     Tr(p.Language(), "' for more information.");
   p.Notify(more.c_str());
   return kExitUsage;
 }
@@ -52,8 +51,7 @@ int ExitStatus(CliPlatform& p, int result, const Failure& io) {
   if (result == kIoFailure) p.Notify(io.text);
   // Partial output is never removed; say where it is.
   for (const std::string& kept : p.TakeKept()) {
-    std::string text = Say(p.Language(), "what was written stays in ",
-                           "書き込んだ内容は次のファイルに残しました: ") +
+    std::string text = Tr(p.Language(), "what was written stays in ") +
                        kept;
     p.Notify(text.c_str());
   }
@@ -71,7 +69,7 @@ int ExitStatus(CliPlatform& p, int result, const Failure& io) {
 // failure too.
 int Flushed(CliPlatform& p, int status) {
   if (fflush(stdout) == 0 && !ferror(stdout)) return status;
-  std::string text = Say(p.Language(), "standard output", "標準出力") +
+  std::string text = Tr(p.Language(), "standard output") +
                      std::string(": ") + strerror(errno);
   p.Notify(text.c_str());
   return kExitFailed;
@@ -86,7 +84,8 @@ using pvx::kExitDone;
 using pvx::kExitUsage;
 using pvx::Lang;
 using pvx::Options;
-using pvx::Say;
+using pvx::Tr;
+using pvx::TrF;
 
 struct Commands {
   CLI::App* cut = nullptr;
@@ -121,41 +120,38 @@ std::string ParseErrorText(Lang lang, const CLI::ParseError& e) {
   };
   if (dynamic_cast<const CLI::RequiredError*>(&e)) {
     if (what.rfind("A subcommand", 0) == 0) {
-      return Say(lang, "a command is required: ",
-                 "コマンドを指定してください: ") +
+      return Tr(lang, "a command is required: ") +
              CommandList();
     }
     return before(" is required") +
-           Say(lang, " is required", " を指定してください");
+           Tr(lang, " is required");
   }
   if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
     std::string extra = after(": ");
     if (!extra.empty() && extra[0] == '-') {
-      return Say(lang, "unknown option: ", "不明なオプションです: ") + extra;
+      return Tr(lang, "unknown option: ") + extra;
     }
-    return Say(lang, "unexpected argument: ", "余分な引数です: ") + extra;
+    return Tr(lang, "unexpected argument: ") + extra;
   }
   if (dynamic_cast<const CLI::ExcludesError*>(&e)) {
     return before(" excludes ") +
-           Say(lang, " and ", " と ") + after(" excludes ") +
-           Say(lang, " cannot be given together",
-               " は同時に指定できません");
+           Tr(lang, " and ") + after(" excludes ") +
+           Tr(lang, " cannot be given together");
   }
   if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
-    return before(":") + Say(lang, ": a value is required",
-                             ": 値を指定してください");
+    return before(":") + Tr(lang, ": a value is required");
   }
+  // CLI11's own text, in English; said to be one in Japanese.
   return lang == Lang::kJapanese
-             ? "コマンド行が正しくありません: " + what
+             ? Tr(lang, "the command line is not right: ") + what
              : what;
 }
 
 // ---- the command line -------------------------------------------------------
 
 std::string MainFooter(Lang lang) {
-  return Say(
-      lang,
-      "Examples:\n"
+  return Tr(
+      lang, "Examples:\n"
       "  parvex cut backup.tar                 pieces of 1.44M: backup.c00, "
       "backup.c01, ...\n"
       "  parvex cut -s 25MB backup.tar         pieces of 25000000 bytes\n"
@@ -189,37 +185,7 @@ std::string MainFooter(Lang lang) {
       "join -o -), all else to standard error. Messages are in Japanese when\n"
       "LC_ALL, LC_MESSAGES or LANG (the first one set) starts with \"ja\".\n"
       "\n"
-      "Exit status: 0 done, 1 refused or failed, 2 bad usage, 130 cancelled.",
-      "例:\n"
-      "  parvex cut backup.tar                 1.44M ずつに分割: backup.c00, "
-      "backup.c01, ...\n"
-      "  parvex cut -s 25MB backup.tar         25000000 バイトずつに分割\n"
-      "  parvex cut --pieces 4 backup.tar      同じ大きさの 4 個に分割\n"
-      "  tar c docs | parvex cut - --name docs.tar -s 100M\n"
-      "  parvex join backup.c03                分割ファイルの隣に backup.tar "
-      "を復元\n"
-      "  parvex join -o - backup.c00 | sha256sum\n"
-      "  parvex info backup.tar                分割ファイルの一覧. "
-      "そろっていれば終了状態 0\n"
-      "  parvex verify backup.c00              backup.sha256 ですべての分割"
-      "ファイルを検査\n"
-      "  parvex cut --recovery 2 backup.tar    backup.par2 も書く: 2 個まで"
-      "復元できる\n"
-      "  parvex repair backup.c00              失われたか壊れた分割ファイル"
-      "を復元\n"
-      "\n"
-      "SIZE はバイト数で, 後ろに K, M, G または KiB, MiB, GiB (1024 の累乗),\n"
-      "KB, MB, GB (1000 の累乗) を付けられます. 1.44M (1457664, 既定) と\n"
-      "1.25M (1250304) はディスケットのサイズです. 1 個は 4 GiB 未満です.\n"
-      "\n"
-      "問いは端末で尋ねます (y = OK, それ以外 = Cancel). 標準入力が端末でなく\n"
-      "-y も -n もないときは, すべて Cancel と答えます. 標準エラー出力が端末の\n"
-      "ときは進行状況を表示します. Ctrl-C で中止します (書き込んだ分は残ります).\n"
-      "終わりのメッセージは標準出力に (join -o - では標準エラー出力に), それ以外\n"
-      "は標準エラー出力に出ます. LC_ALL, LC_MESSAGES, LANG (最初に設定されて\n"
-      "いるもの) が \"ja\" で始まるとき, メッセージは日本語です.\n"
-      "\n"
-      "終了状態: 0 完了, 1 拒否または失敗, 2 使い方の誤り, 130 中止.");
+      "Exit status: 0 done, 1 refused or failed, 2 bad usage, 130 cancelled.");
 }
 
 // Values that mean nothing are usage errors: an empty one anywhere, and a
@@ -227,8 +193,7 @@ std::string MainFooter(Lang lang) {
 CLI::Validator NotEmpty(Lang lang) {
   return CLI::Validator(
       [lang](std::string& v) {
-        return v.empty() ? std::string(Say(lang, "an empty value means nothing",
-                                           "空の値は指定できません"))
+        return v.empty() ? std::string(Tr(lang, "an empty value means nothing"))
                          : std::string();
       },
       "");
@@ -238,10 +203,9 @@ CLI::Validator AFile(Lang lang) {
       [lang](std::string& v) {
         if (v.empty())
           return std::string(
-              Say(lang, "an empty value means nothing", "空の値は指定できません"));
+              Tr(lang, "an empty value means nothing"));
         if (v.back() == '/')
-          return std::string(Say(lang, "names a folder; a file is meant",
-                                 "フォルダを指しています. ファイルを指定してください"));
+          return std::string(Tr(lang, "names a folder; a file is meant"));
         return std::string();
       },
       "");
@@ -251,59 +215,47 @@ CLI::Validator AFile(Lang lang) {
 void AddCommon(CLI::App* command, Options* o, Lang lang,
                const char* pause_help) {
   command->add_option("-d,--destination", o->destination,
-                      Say(lang, "Folder to write into (default: FILE's own "
-                                "folder)",
-                          "書き込むフォルダ (既定: FILE のあるフォルダ)"))
+                      Tr(lang, "Folder to write into (default: FILE's own "
+                                "folder)"))
       ->type_name("DIR")
       ->check(NotEmpty(lang));
   command->add_flag("-p,--pause", o->pause, pause_help);
   CLI::Option* yes = command->add_flag(
       "-y,--yes", o->yes,
-      Say(lang, "Answer OK to every question (overwrite, rename)",
-          "すべての問いに OK と答える (上書き, 名前の変更)"));
+      Tr(lang, "Answer OK to every question (overwrite, rename)"));
   CLI::Option* no = command->add_flag(
       "-n,--no", o->no,
-      Say(lang, "Answer Cancel to every question",
-          "すべての問いに Cancel と答える"));
+      Tr(lang, "Answer Cancel to every question"));
   yes->excludes(no);
   command->add_flag("-q,--quiet", o->quiet,
-                    Say(lang, "Print neither the progress line nor the "
-                              "closing message",
-                        "進行状況と終わりのメッセージを表示しない"));
+                    Tr(lang, "Print neither the progress line nor the "
+                              "closing message"));
 }
 
 Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
   app->formatter(std::make_shared<pvx::HelpFormatter>(lang));
-  app->option_defaults()->group(Say(lang, "Options", "オプション"));
-  app->set_help_flag("-h,--help", Say(lang, "Print this help and exit",
-                                      "このヘルプを表示して終了する"));
+  app->option_defaults()->group(Tr(lang, "Options"));
+  app->set_help_flag("-h,--help", Tr(lang, "Print this help and exit"));
   app->set_version_flag("--version", std::string("parvex ") + PVX_VERSION,
-                        Say(lang, "Print the version and exit",
-                            "バージョンを表示して終了する"));
+                        Tr(lang, "Print the version and exit"));
   app->require_subcommand(1);
   app->footer(MainFooter(lang));
-  const char* commands = Say(lang, "Commands", "コマンド");
+  const char* commands = Tr(lang, "Commands");
   Commands c;
 
   c.cut = app->add_subcommand(
-      "cut", Say(lang,
-                 "Cut FILE into BASE.c00, BASE.c01, ... (-x: _sBase.exe, "
-                 "_sBase.c01, ...)",
-                 "FILE を BASE.c00, BASE.c01, ... に分割する (-x: "
-                 "_sBase.exe, _sBase.c01, ...)"));
+      "cut", Tr(lang, "Cut FILE into BASE.c00, BASE.c01, ... (-x: _sBase.exe, "
+                 "_sBase.c01, ...)"));
   c.cut->group(commands);
   c.cut->add_option("FILE", o->file,
-                    Say(lang, "The file to cut; - for standard input (with "
-                              "--name)",
-                        "分割するファイル. - で標準入力 (--name と共に)"))
+                    Tr(lang, "The file to cut; - for standard input (with "
+                              "--name)"))
       ->required();
   AddCommon(c.cut, o, lang,
-            Say(lang, "Wait for Enter before each piece (to change disks)",
-                "分割ファイルごとに Enter を待つ (ディスクの入れ替え)"));
+            Tr(lang, "Wait for Enter before each piece (to change disks)"));
   CLI::Option* size = c.cut->add_option(
       "-s,--size", o->size,
-      Say(lang, "Piece size (default 1.44M); see SIZE below",
-          "分割サイズ (既定 1.44M). 下の SIZE を参照"))
+      Tr(lang, "Piece size (default 1.44M); see SIZE below"))
       ->type_name("SIZE");
   CLI::Option* pieces = c.cut->add_option_function<std::string>(
       "--pieces",
@@ -311,37 +263,29 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
         o->pieces = n;
         o->pieces_given = true;
       },
-      Say(lang, "Cut into N pieces of equal size, the last one shorter "
-                "(N at most 10000)",
-          "同じ大きさの N 個に分割する (最後は短くなる. N は 10000 まで)"))
+      Tr(lang, "Cut into N pieces of equal size, the last one shorter "
+                "(N at most 10000)"))
       ->type_name("N");
   size->excludes(pieces);
   c.cut->add_flag("-x,--self-join", o->self_join,
-                  Say(lang, "Make piece 0 a Windows program that rebuilds "
-                            "the file",
-                      "先頭を元のファイルを復元する Windows プログラムにする"));
+                  Tr(lang, "Make piece 0 a Windows program that rebuilds "
+                            "the file"));
   c.cut->add_flag("--no-checksum", o->no_checksum,
-                  Say(lang, "Write no checksum list (STEM.sha256) beside the "
-                            "pieces",
-                      "チェックサムの一覧 (STEM.sha256) を書かない"));
+                  Tr(lang, "Write no checksum list (STEM.sha256) beside the "
+                            "pieces"));
   c.cut->add_option("--recovery", o->recovery,
-                    Say(lang, "Also write PAR2 recovery data beside piece 0 "
+                    // xgettext:no-c-format
+                    Tr(lang, "Also write PAR2 recovery data beside piece 0 "
                               "(STEM.par2, STEM.vol*.par2) that rebuilds up to "
-                              "N lost or damaged pieces; N% of the pieces",
-                        "先頭の分割ファイルの隣に PAR2 リカバリデータ "
-                        "(STEM.par2, STEM.vol*.par2) も書く. 失われたか壊れた"
-                        "分割ファイルを N 個まで復元できる. N% で分割数の割合"))
+                              "N lost or damaged pieces; N% of the pieces"))
       ->type_name("N")
       ->check(NotEmpty(lang));
   c.cut->add_option("--name", o->name,
-                    Say(lang, "The name the set records and its pieces are "
-                              "named after (needed for standard input)",
-                        "分割ファイルに記録し, 分割ファイルの名前の元にする名前 "
-                        "(標準入力では必須)"))
+                    Tr(lang, "The name the set records and its pieces are "
+                              "named after (needed for standard input)"))
       ->type_name("NAME")
       ->check(AFile(lang));
-  c.cut->footer(Say(lang,
-                    "SIZE is a number of bytes, optionally followed by K, M, "
+  c.cut->footer(Tr(lang, "SIZE is a number of bytes, optionally followed by K, M, "
                     "G or KiB, MiB, GiB\n"
                     "(powers of 1024) or KB, MB, GB (powers of 1000); 1.44M "
                     "(1457664) and\n"
@@ -353,65 +297,40 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                     "Examples:\n"
                     "  parvex cut -s 25MB backup.tar\n"
                     "  parvex cut --pieces 4 -d /media/usb backup.tar\n"
-                    "  tar c docs | parvex cut - --name docs.tar -s 100M",
-                    "SIZE はバイト数で, 後ろに K, M, G または KiB, MiB, GiB "
-                    "(1024 の累乗),\n"
-                    "KB, MB, GB (1000 の累乗) を付けられます. 1.44M (1457664) "
-                    "と 1.25M (1250304)\n"
-                    "はディスケットのサイズです. 1 個は 4 GiB 未満で, 先頭の "
-                    "284 バイト (-x では\n"
-                    "プログラムも) が入る大きさが必要です.\n"
-                    "\n"
-                    "例:\n"
-                    "  parvex cut -s 25MB backup.tar\n"
-                    "  parvex cut --pieces 4 -d /media/usb backup.tar\n"
                     "  tar c docs | parvex cut - --name docs.tar -s 100M"));
 
   c.join = app->add_subcommand(
-      "join", Say(lang,
-                  "Join the set FILE belongs to (any piece, or the name it "
-                  "was cut from)",
-                  "FILE の属する分割ファイルを結合する (どの分割ファイルでも, "
-                  "元の名前でもよい)"));
+      "join", Tr(lang, "Join the set FILE belongs to (any piece, or the name it "
+                  "was cut from)"));
   c.join->group(commands);
   c.join->add_option("FILE", o->file,
-                     Say(lang, "A piece of the set, or the file it was cut "
-                               "from",
-                         "分割ファイルのひとつ, または元のファイルの名前"))
+                     Tr(lang, "A piece of the set, or the file it was cut "
+                               "from"))
       ->required();
   AddCommon(c.join, o, lang,
-            Say(lang, "Wait for Enter before each piece (plain sets; a "
+            Tr(lang, "Wait for Enter before each piece (plain sets; a "
                       "self-joining set reads all its pieces from one "
-                      "folder)",
-                "分割ファイルごとに Enter を待つ (自己結合形式では"
-                "すべて 1 つのフォルダから読む)"));
+                      "folder)"));
   CLI::Option* output = c.join->add_option(
       "-o", o->output,
-      Say(lang, "Write the joined file to FILE instead of the name in the "
-                "header; - for standard output",
-          "ヘッダの名前の代わりに FILE に書き込む. - で標準出力"))
+      Tr(lang, "Write the joined file to FILE instead of the name in the "
+                "header; - for standard output"))
       ->type_name("FILE")
       ->check(AFile(lang));
   output->excludes(c.join->get_option("--destination"));
   CLI::Option* list = c.join->add_option(
       "--checksum", o->checksum,
-      Say(lang, "Check the pieces and the result against LIST (default: "
-                "STEM.sha256 beside piece 0, when it is there)",
-          "分割ファイルと結果を LIST で検査する (既定: 先頭の分割ファイルの"
-          "隣の STEM.sha256)"))
+      Tr(lang, "Check the pieces and the result against LIST (default: "
+                "STEM.sha256 beside piece 0, when it is there)"))
       ->type_name("LIST")
       ->check(AFile(lang));
   c.join->add_flag("--no-repair", o->no_repair,
-                   Say(lang, "Refuse a set that lacks pieces even when PAR2 "
-                             "recovery data beside it could rebuild them",
-                       "分割ファイルが欠けているときは, 隣の PAR2 リカバリ"
-                       "データで復元できても結合しない"));
+                   Tr(lang, "Refuse a set that lacks pieces even when PAR2 "
+                             "recovery data beside it could rebuild them"));
   c.join->add_flag("--no-verify", o->no_verify,
-                   Say(lang, "Check no checksum list",
-                       "チェックサムの一覧で検査しない"))
+                   Tr(lang, "Check no checksum list"))
       ->excludes(list);
-  c.join->footer(Say(lang,
-                     "Examples:\n"
+  c.join->footer(Tr(lang, "Examples:\n"
                      "  parvex join backup.c03\n"
                      "  parvex join -d restored backup.tar\n"
                      "  parvex join -o - backup.c00 | sha256sum\n"
@@ -420,111 +339,88 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
                      "A set that lacks pieces is rebuilt from PAR2 recovery "
                      "data beside it (STEM.par2)\n"
                      "into a temporary folder where the join writes, unless "
-                     "--no-repair.",
-                     "例:\n"
-                     "  parvex join backup.c03\n"
-                     "  parvex join -d restored backup.tar\n"
-                     "  parvex join -o - backup.c00 | sha256sum\n"
-                     "\n"
-                     "分割ファイルが欠けているときは, 隣の PAR2 リカバリデータ "
-                     "(STEM.par2) から\n"
-                     "書き込み先の一時フォルダに復元して結合します (--no-repair "
-                     "で無効)."));
+                     "--no-repair."));
 
   c.info = app->add_subcommand(
-      "info", Say(lang,
-                  "Describe the set FILE belongs to; exit 0 when it is "
-                  "complete",
-                  "FILE の属する分割ファイルを表示する. そろっていれば"
-                  "終了状態 0"));
+      "info", Tr(lang, "Describe the set FILE belongs to; exit 0 when it is "
+                  "complete"));
   c.info->group(commands);
   c.info->add_option("FILE", o->file,
-                     Say(lang, "A piece of the set", "分割ファイルのひとつ"))
+                     Tr(lang, "A piece of the set"))
       ->required();
-  c.info->footer(Say(lang, "Example:\n  parvex info backup.c00",
-                     "例:\n  parvex info backup.c00"));
+  c.info->footer(Tr(lang, "Example:\n  parvex info backup.c00"));
 
   c.verify = app->add_subcommand(
-      "verify", Say(lang,
-                    "Read every piece of the set FILE belongs to and check it "
+      "verify", Tr(lang, "Read every piece of the set FILE belongs to and check it "
                     "against its checksum list; exit 0 only when all is there "
-                    "and matches",
-                    "FILE の属する分割ファイルをすべて読み, チェックサムの"
-                    "一覧で検査する. すべてそろって一致するときだけ終了状態 0"));
+                    "and matches"));
   c.verify->group(commands);
   c.verify->add_option("FILE", o->file,
-                       Say(lang, "A piece of the set", "分割ファイルのひとつ"))
+                       Tr(lang, "A piece of the set"))
       ->required();
   c.verify->add_option("--checksum", o->checksum,
-                       Say(lang, "The list to check against (default: "
-                                 "STEM.sha256 beside piece 0)",
-                           "検査に使う一覧 (既定: 先頭の分割ファイルの隣の "
-                           "STEM.sha256)"))
+                       Tr(lang, "The list to check against (default: "
+                                 "STEM.sha256 beside piece 0)"))
       ->type_name("LIST")
       ->check(AFile(lang));
   c.verify->add_flag("-q,--quiet", o->quiet,
-                     Say(lang, "Show no progress line",
-                         "進行状況を表示しない"));
-  c.verify->footer(Say(lang,
-                       "Prints ok, missing, short, surplus, damaged or not "
+                     Tr(lang, "Show no progress line"));
+  c.verify->footer(Tr(lang, "Prints ok, missing, short, surplus, damaged or not "
                        "listed for each piece,\nthen a verdict. With PAR2 "
                        "recovery data beside the set (and no --checksum),\n"
                        "prints good, missing, short or damaged for each piece "
                        "and whether\nparvex repair can rebuild them.\n\n"
-                       "Example:\n  parvex verify backup.c00",
-                       "分割ファイルごとに ok, missing, short, surplus, "
-                       "damaged, not listed を表示し,\n最後に結果を表示します. "
-                       "隣に PAR2 リカバリデータがあるとき (--checksum なし) は,\n"
-                       "分割ファイルごとの状態と, parvex repair で復元できるか"
-                       "を表示します."
-                       "\n\n例:\n  parvex verify backup.c00"));
+                       "Example:\n  parvex verify backup.c00"));
   c.repair = app->add_subcommand(
-      "repair", Say(lang,
-                    "Rebuild the missing, short or damaged pieces of the set "
+      "repair", Tr(lang, "Rebuild the missing, short or damaged pieces of the set "
                     "FILE belongs to from its PAR2 recovery data; exit 0 only "
-                    "when every piece matches afterwards",
-                    "FILE の属する分割ファイルのうち, 欠落, 短い, 破損した"
-                    "ものを PAR2 リカバリデータから復元する. すべて一致した"
-                    "ときだけ終了状態 0"));
+                    "when every piece matches afterwards"));
   c.repair->group(commands);
   c.repair->add_option("FILE", o->file,
-                       Say(lang, "A piece of the set, or its STEM.par2",
-                           "分割ファイルのひとつ, または STEM.par2"))
+                       Tr(lang, "A piece of the set, or its STEM.par2"))
       ->required();
   c.repair->add_option("-d,--destination", o->destination,
-                       Say(lang, "Write the rebuilt pieces into DIR and leave "
-                                 "the set as it is",
-                           "復元した分割ファイルを DIR に書き, 元の分割"
-                           "ファイルはそのままにする"))
+                       Tr(lang, "Write the rebuilt pieces into DIR and leave "
+                                 "the set as it is"))
       ->type_name("DIR")
       ->check(NotEmpty(lang));
   CLI::Option* repair_yes = c.repair->add_flag(
       "-y,--yes", o->yes,
-      Say(lang, "Answer OK to every question (overwrite)",
-          "すべての問いに OK と答える (上書き)"));
+      Tr(lang, "Answer OK to every question (overwrite)"));
   CLI::Option* repair_no = c.repair->add_flag(
       "-n,--no", o->no,
-      Say(lang, "Answer Cancel to every question",
-          "すべての問いに Cancel と答える"));
+      Tr(lang, "Answer Cancel to every question"));
   repair_yes->excludes(repair_no);
   c.repair->add_flag("-q,--quiet", o->quiet,
-                     Say(lang, "Show no progress line",
-                         "進行状況を表示しない"));
-  c.repair->footer(Say(lang,
-                       "A damaged piece is kept as NAME.bad beside the rebuilt "
+                     Tr(lang, "Show no progress line"));
+  c.repair->footer(Tr(lang, "A damaged piece is kept as NAME.bad beside the rebuilt "
                        "one. When the recovery data\ncannot rebuild every "
                        "piece, nothing is changed.\n\n"
                        "Examples:\n  parvex repair backup.c00\n"
-                       "  parvex repair -d rebuilt backup.par2",
-                       "破損した分割ファイルは NAME.bad として残します. "
-                       "すべてを復元できないときは\n何も変更しません.\n\n"
-                       "例:\n  parvex repair backup.c00\n"
                        "  parvex repair -d rebuilt backup.par2"));
   // A command's own --help is made with it, under CLI11's group title.
   for (CLI::App* command : {c.cut, c.join, c.info, c.verify, c.repair}) {
-    command->get_help_ptr()->group(Say(lang, "Options", "オプション"));
+    command->get_help_ptr()->group(Tr(lang, "Options"));
   }
   return c;
+}
+
+// The folder of parvex's text catalogues: locale/ beside the running
+// parvex (a build tree), share/locale beside its bin/ (an installed tree,
+// wherever it was put), else the folder of the prefix it was built for.
+std::string CatalogueFolder() {
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n > 0) {
+    const std::string folder(self, static_cast<size_t>(n));
+    const std::string bin = folder.substr(0, folder.rfind('/'));
+    for (const char* below : {"/locale", "/../share/locale"}) {
+      const std::string candidate = bin + below;
+      const std::string mo = candidate + "/ja/LC_MESSAGES/parvex.mo";
+      if (access(mo.c_str(), R_OK) == 0) return candidate;
+    }
+  }
+  return PVX_LOCALEDIR;
 }
 
 // The command named on the command line, or empty.
@@ -542,13 +438,11 @@ int main(int argc, char** argv) {
   pvx::Parvex parvex;
   CliPlatform& terminal = parvex.terminal;
   const Lang lang = terminal.Language();
+  pvx::UseCatalogue(lang, CatalogueFolder().c_str());
   Options o;
 
-  CLI::App app{Say(lang,
-                   "Parvex cuts a file into numbered pieces of a fixed size "
-                   "and joins such a piece set back, byte for byte.",
-                   "Parvex はファイルを決まった大きさの番号付きの分割ファイルに"
-                   "分け, それを元どおりに結合します."),
+  CLI::App app{Tr(lang, "Parvex cuts a file into numbered pieces of a fixed size "
+                   "and joins such a piece set back, byte for byte."),
                "parvex"};
   Commands commands = SetUpCommandLine(&app, &o, lang);
 
@@ -557,9 +451,8 @@ int main(int argc, char** argv) {
   for (const char* name : kCommandNames) known = known || command == name;
   if (!known) {
     return pvx::UsageError(terminal,
-                           Say(lang, "unknown command '", "不明なコマンドです: '") +
-                               command + Say(lang, "'; the commands are ",
-                                             "'. コマンドは次のとおりです: ") +
+                           Tr(lang, "unknown command '") +
+                               command + Tr(lang, "'; the commands are ") +
                                CommandList(),
                            "");
   }

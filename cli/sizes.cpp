@@ -1,6 +1,7 @@
 #include "cli/sizes.h"
 
 #include "cli/cli_platform.h"
+#include "engines/own_texts.h"
 #include "format/piece_format.h"
 
 namespace pvx {
@@ -52,25 +53,16 @@ SizeError ParseSize(const std::string& text, uint32_t* bytes) {
 
 std::string SizeErrorText(Lang lang, SizeError error, const std::string& text) {
   if (error == SizeError::kTooLarge) {
-    return std::string(Say(lang, "parvex: size too large: '",
-                           "parvex: サイズが大きすぎます: '")) +
-           text +
-           Say(lang,
-               "'; a piece holds at most 4294967295 bytes (less than 4 GiB)",
-               "'. 1 個の分割ファイルは最大 4294967295 バイト (4 GiB 未満) "
-               "です");
+    return std::string(Tr(lang, "parvex: size too large: '")) + text +
+           Tr(lang,
+              "'; a piece holds at most 4294967295 bytes (less than 4 GiB)");
   }
-  return std::string(Say(lang, "parvex: invalid size: '",
-                         "parvex: サイズが正しくありません: '")) +
-         text +
-         Say(lang,
-             "'; SIZE is a number of bytes, optionally followed by K, M, G "
-             "or KiB, MiB, GiB (powers of 1024) or KB, MB, GB (powers of "
-             "1000); 1.44M (1457664) and 1.25M (1250304) are the diskette "
-             "sizes",
-             "'. SIZE はバイト数で, 後ろに K, M, G または KiB, MiB, GiB "
-             "(1024 の累乗), KB, MB, GB (1000 の累乗) を付けられます. 1.44M "
-             "(1457664) と 1.25M (1250304) はディスケットのサイズです");
+  return std::string(Tr(lang, "parvex: invalid size: '")) + text +
+         Tr(lang,
+            "'; SIZE is a number of bytes, optionally followed by K, M, G "
+            "or KiB, MiB, GiB (powers of 1024) or KB, MB, GB (powers of "
+            "1000); 1.44M (1457664) and 1.25M (1250304) are the diskette "
+            "sizes");
 }
 
 bool ParsePieceCount(const std::string& text, uint32_t* n) {

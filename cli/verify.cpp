@@ -13,14 +13,13 @@ namespace {
 const char* VerdictText(Lang lang, const VerifyLine& line) {
   switch (line.verdict) {
     case VerifyLine::kOk: return "ok";
-    case VerifyLine::kMissing: return Say(lang, "missing", "見つかりません");
-    case VerifyLine::kShort: return Say(lang, "short", "短すぎます");
-    case VerifyLine::kSurplus: return Say(lang, "surplus", "余分があります");
+    case VerifyLine::kMissing: return Tr(lang, "missing");
+    case VerifyLine::kShort: return Tr(lang, "short");
+    case VerifyLine::kSurplus: return Tr(lang, "surplus");
     case VerifyLine::kBeside:
-      return Say(lang, "surplus (beside the set, not part of it)",
-                 "余分 (このセットの外のファイルです)");
-    case VerifyLine::kNotListed: return Say(lang, "not listed", "一覧にありません");
-    case VerifyLine::kDamaged: return Say(lang, "damaged", "壊れています");
+      return Tr(lang, "surplus (beside the set, not part of it)");
+    case VerifyLine::kNotListed: return Tr(lang, "not listed");
+    case VerifyLine::kDamaged: return Tr(lang, "damaged");
     case VerifyLine::kUnusable:
     case VerifyLine::kUnreadable: break;
   }
@@ -45,13 +44,13 @@ int VerifyWithList(Parvex& x, const Options& o) {
   const SetList list = FindSetList(x.platform, s, o.checksum);
   if (!list.problem.empty()) {
     std::string text = "parvex: " + list.problem +
-                       Say(lang, "; nothing was checked", ". 何も検査していません");
+                       Tr(lang, "; nothing was checked");
     p.Notify(text.c_str());
     return kExitFailed;
   }
   if (!o.quiet) {
     p.ProgressCreate();
-    std::string caption = Say(lang, "verify ", "検査 ") + s.set.piece0;
+    std::string caption = Tr(lang, "verify ") + s.set.piece0;
     p.ProgressCaption(caption.c_str());
   }
   const SetVerification v =
@@ -62,23 +61,20 @@ int VerifyWithList(Parvex& x, const Options& o) {
   if (v.cancelled) return kExitCancelled;
   const size_t n = s.pieces.size();
   if (!list.found) {
-    PrintSafe(Say(lang,
-                  "%s: no checksum list found (%s); the header and the lengths "
-                  "%s\n",
-                  "%s: チェックサムの一覧がありません (%s). ヘッダと長さは%s\n"),
+    PrintSafe(Tr(lang, "%s: no checksum list found (%s); the header and the lengths "
+                  "%s\n"),
               NameOf(s.set.piece0.c_str()), list.path.c_str(),
-              v.Passed() ? Say(lang, "are sound.", "正しいです.")
-                         : Say(lang, "do not add up.", "合いません."));
+              v.Passed() ? Tr(lang, "are sound.")
+                         : Tr(lang, "do not add up."));
   } else if (v.Passed()) {
-    PrintSafe(Say(lang, "verified: %zu %s%s match %s\n",
-                  "検査済み: %zu 個のファイル%s%s が %s と一致します\n"),
-              n, Say(lang, n == 1 ? "piece" : "pieces", ""),
-              v.source_checked ? Say(lang, " and the joined file", " と結合結果")
+    PrintSafe(TrN(lang, "verified: %zu piece%s match %s\n",
+                  "verified: %zu pieces%s match %s\n", n),
+              n,
+              v.source_checked ? Tr(lang, " and the joined file")
                                : "",
               list.path.c_str());
   } else {
-    PrintSafe(Say(lang, "FAILED: %d of the checks above failed; see %s\n",
-                  "失敗: 上の検査のうち %d 件が失敗しました (%s)\n"),
+    PrintSafe(Tr(lang, "FAILED: %d of the checks above failed; see %s\n"),
               v.bad == 0 ? 1 : v.bad, list.path.c_str());
   }
   return v.Passed() ? kExitDone : kExitFailed;
@@ -86,12 +82,12 @@ int VerifyWithList(Parvex& x, const Options& o) {
 
 const char* StateText(Lang lang, par2::PieceState s) {
   switch (s) {
-    case par2::PieceState::kGood: return Say(lang, "good", "正常");
-    case par2::PieceState::kMissing: return Say(lang, "missing", "なし");
-    case par2::PieceState::kShort: return Say(lang, "short", "短い");
-    case par2::PieceState::kDamaged: return Say(lang, "damaged", "破損");
+    case par2::PieceState::kGood: return Tr(lang, "good");
+    case par2::PieceState::kMissing: return TrC(lang, "piece state", "missing");
+    case par2::PieceState::kShort: return TrC(lang, "piece state", "short");
+    case par2::PieceState::kDamaged: return TrC(lang, "piece state", "damaged");
     case par2::PieceState::kNotAFile:
-    default: return Say(lang, "unreadable", "読めない");
+    default: return Tr(lang, "unreadable");
   }
 }
 
@@ -116,13 +112,13 @@ int VerifyRecovery(Parvex& x, const std::string& index) {
   CliPlatform& p = x.terminal;
   const Lang lang = p.Language();
   const par2::VerifyReport report =
-      VerifyWithRecovery(x.platform, index, Say(lang, "Verify", "検査"));
+      VerifyWithRecovery(x.platform, index, Tr(lang, "Verify"));
   if (!report.ok) {
     if (p.Cancelled()) {
-      p.Notify(Say(lang, "verify cancelled", "検査を中止しました"));
+      p.Notify(Tr(lang, "verify cancelled"));
       return kExitCancelled;
     }
-    std::string text = Say(lang, "cannot verify: ", "検査できません: ") +
+    std::string text = Tr(lang, "cannot verify: ") +
                        report.error;
     p.Notify(text.c_str());
     return kExitFailed;
@@ -131,33 +127,25 @@ int VerifyRecovery(Parvex& x, const std::string& index) {
   const size_t bad = PrintPieces(lang, report, true);
   if (report.all_good) {
     std::string line =
-        Say(lang, "all ", "") +
-        Count(lang, report.pieces.size(), "piece is", "pieces are",
-              "個の分割ファイルがすべて") +
-        Say(lang, " good", "正常です");
+        TrF(lang, "all %s good",
+            Count(lang, report.pieces.size(), "piece is", "pieces are").c_str());
     PrintSafe("%s\n", line.c_str());
     return kExitDone;
   }
   std::string line =
-      Count(lang, bad, "piece damaged or missing", "pieces damaged or missing",
-            "個の分割ファイルが破損または欠落");
+      Count(lang, bad, "piece damaged or missing", "pieces damaged or missing");
   if (report.repairable) {
-    line += Say(lang, "; the recovery data can rebuild up to ",
-                ". リカバリデータは ") +
+    line += Tr(lang, "; the recovery data can rebuild up to ") +
             (OneSlicePerPiece(report)
-                 ? Count(lang, report.recovery_slices, "piece", "pieces",
-                         "個の分割ファイル")
-                 : Count(lang, report.recovery_slices, "slice", "slices",
-                         "個のブロック")) +
-            Say(lang, ": run parvex repair",
-                "まで復元できます: parvex repair を実行してください");
+                 ? Count(lang, report.recovery_slices, "piece", "pieces")
+                 : Count(lang, report.recovery_slices, "slice", "slices")) +
+            Tr(lang, ": run parvex repair");
   } else {
-    line += Say(lang, "; the recovery data cannot rebuild them (",
-                ". リカバリデータでは復元できません (") +
-            Count(lang, report.bad_slices, "slice", "slices", "個のブロック") +
-            Say(lang, " needed, ", "が必要で, あるのは ") +
+    line += Tr(lang, "; the recovery data cannot rebuild them (") +
+            Count(lang, report.bad_slices, "slice", "slices") +
+            Tr(lang, " needed, ") +
             std::to_string(report.recovery_slices) +
-            Say(lang, " at hand)", " 個)");
+            Tr(lang, " at hand)");
   }
   PrintSafe("%s\n", line.c_str());
   return kExitFailed;
@@ -182,47 +170,40 @@ int RunRepair(Parvex& x, const Options& o) {
   const Lang lang = p.Language();
   CliPlatform::CatchInterrupt();
   const RepairRun run = RepairPieces(x.platform, o.file, o.destination,
-                                     Say(lang, "Repair", "修復"));
+                                     Tr(lang, "Repair"));
   if (run.outcome != RepairRun::kRan) {
     std::string text =
         run.outcome == RepairRun::kNoFolder
             ? run.why
-            : o.file + Say(lang,
-                           ": no recovery data (STEM.par2 or "
-                           "STEM.vol*.par2) beside the set",
-                           ": 分割ファイルの隣にリカバリデータ "
-                           "(STEM.par2 または STEM.vol*.par2) が"
-                           "ありません");
+            : o.file + Tr(lang, ": no recovery data (STEM.par2 or "
+                           "STEM.vol*.par2) beside the set");
     p.Notify(text.c_str());
     return kExitFailed;
   }
   const par2::RepairResult& r = run.result;
   PrintPieces(lang, r.before, false);
   for (const std::string& path : r.rebuilt) {
-    std::string line = Say(lang, "rebuilt ", "復元しました: ") + path;
+    std::string line = Tr(lang, "rebuilt ") + path;
     PrintSafe("%s\n", line.c_str());
   }
   for (const std::string& path : r.kept_bad) {
     std::string line =
-        Say(lang, "the damaged piece is kept as ",
-            "破損した分割ファイルを次の名前で残しました: ") + path;
+        Tr(lang, "the damaged piece is kept as ") + path;
     PrintSafe("%s\n", line.c_str());
   }
   int status = kExitDone;
   if (!r.ok && p.Cancelled()) {
-    p.Notify(Say(lang, "repair cancelled", "修復を中止しました"));
+    p.Notify(Tr(lang, "repair cancelled"));
     status = kExitCancelled;
   } else if (!r.ok) {
-    std::string text = Say(lang, "cannot repair: ", "修復できません: ") +
+    std::string text = Tr(lang, "cannot repair: ") +
                        r.error;
     p.Notify(text.c_str());
     status = kExitFailed;
   } else {
     PrintSafe("%s\n", r.rebuilt.empty()
-                          ? Say(lang, "every piece is good; nothing to repair",
-                                "すべての分割ファイルが正常です. 修復は不要です")
-                          : Say(lang, "every piece matches now",
-                                "すべての分割ファイルが一致しました"));
+                          ? Tr(lang, "every piece is good; nothing to repair")
+                          : Tr(lang, "every piece matches now"));
   }
   return Flushed(p, status);
 }

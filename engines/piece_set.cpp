@@ -7,12 +7,12 @@
 #include <utility>
 #include <vector>
 
-
-#include "engines/engine_util.h"
-#include "engines/messages.h"
-#include "format/piece_format.h"
 #include "base/path.h"
 #include "base/text.h"
+#include "engines/engine_util.h"
+#include "engines/messages.h"
+#include "engines/own_texts.h"
+#include "format/piece_format.h"
 
 namespace pvx {
 namespace {
@@ -279,7 +279,7 @@ std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s) {
       case SurveyPiece::kOk:
         break;
       case SurveyPiece::kMissing:
-        lines.push_back(piece.path + Say(lang, ": missing", ": 見つかりません"));
+        lines.push_back(piece.path + Tr(lang, ": missing"));
         break;
       case SurveyPiece::kUnusable:
         lines.push_back(piece.why);
@@ -288,14 +288,11 @@ std::vector<std::string> PieceProblems(Lang lang, const SetSurvey& s) {
       case SurveyPiece::kLong: {
         char text[2 * kPathCap];
         snprintf(text, sizeof text,
-                 Say(lang, "%s: %s %s, where the set needs %s (%s)",
-                     "%s: %s %sです (必要なのは %s バイト, %s)"),
+                 Tr(lang, "%s: %s %s, where the set needs %s (%s)"),
                  piece.path.c_str(), Grouped(piece.length).c_str(),
-                 Bytes(lang, piece.length),
-                 Grouped(piece.expected).c_str(),
-                 piece.status == SurveyPiece::kShort
-                     ? Say(lang, "short", "短すぎます")
-                     : Say(lang, "too long", "長すぎます"));
+                 Bytes(lang, piece.length), Grouped(piece.expected).c_str(),
+                 piece.status == SurveyPiece::kShort ? Tr(lang, "short")
+                                                     : Tr(lang, "too long"));
         lines.push_back(text);
         break;
       }
@@ -313,7 +310,7 @@ std::string Grouped(uint64_t n) {
 }
 
 const char* Bytes(Lang lang, uint64_t n) {
-  return lang == Lang::kJapanese ? "バイト" : n == 1 ? "byte" : "bytes";
+  return TrN(lang, "byte", "bytes", n);
 }
 
 }  // namespace pvx

@@ -2,6 +2,7 @@
 
 #include "engines/engine_util.h"
 #include "engines/messages.h"
+#include "engines/own_texts.h"
 #include "format/piece_format.h"
 #include "base/path.h"
 #include "base/text.h"
@@ -19,8 +20,7 @@ std::string FolderOf(const std::string& path) {
 // one whose names do not match the pieces'.
 std::string NamesNoPiece(Lang lang, const std::string& list,
                          const SetSurvey& s) {
-  return list + Say(lang, ": names none of the pieces of ",
-                    ": 次の分割ファイルを 1 つも含みません: ") +
+  return list + Tr(lang, ": names none of the pieces of ") +
          s.set.piece0;
 }
 

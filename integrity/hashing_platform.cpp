@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "base/text.h"
+#include "engines/own_texts.h"
 
 namespace pvx {
 namespace {
@@ -102,10 +103,8 @@ bool HashingPlatform::CheckPieces(bool all, Failure* why) {
     mismatched_ = true;
     if (why) {
       Format(why->text, sizeof why->text,
-             Language() == Lang::kJapanese
-                 ? "parvex: %s: 壊れています: SHA-256 は %s ですが, %s には %s "
-                   "とあります"
-                 : "parvex: %s: damaged: its SHA-256 is %s, but %s lists %s",
+             Tr(Language(),
+                "parvex: %s: damaged: its SHA-256 is %s, but %s lists %s"),
              c.path.c_str(), ToHex(d).c_str(), list_.c_str(),
              ToHex(want->second).c_str());
     }
@@ -245,11 +244,9 @@ bool HashingPlatform::Commit(FileHandle f, bool replace, bool* taken,
       mismatched_ = true;
       if (why) {
         Format(why->text, sizeof why->text,
-               Language() == Lang::kJapanese
-                   ? "parvex: %s: 結合した内容の SHA-256 は %s ですが, %s には "
-                     "%s (%s の値) とあります"
-                   : "parvex: %s: the joined bytes have SHA-256 %s, but %s "
-                     "lists %s for %s",
+               Tr(Language(),
+                  "parvex: %s: the joined bytes have SHA-256 %s, but %s "
+                  "lists %s for %s"),
                PathOf(f), ToHex(d).c_str(), list_.c_str(),
                ToHex(output_).c_str(), output_name_.c_str());
       }

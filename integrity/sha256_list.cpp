@@ -8,26 +8,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engines/own_texts.h"
 
 namespace pvx {
 
 // ---- messages ---------------------------------------------------------------
 
 static const char* NotRegularWhat(const std::string& what, Lang lang) {
-  bool ja = lang == Lang::kJapanese;
-  if (what == "folder") return ja ? "フォルダー" : "a folder";
-  if (what == "fifo") return ja ? "FIFO" : "a FIFO";
-  if (what == "device") return ja ? "デバイス" : "a device";
-  if (what == "socket") return ja ? "ソケット" : "a socket";
-  return ja ? "特殊なファイル" : "a special file";
+  if (what == "folder") return Tr(lang, "a folder");
+  if (what == "fifo") return Tr(lang, "a FIFO");
+  if (what == "device") return Tr(lang, "a device");
+  if (what == "socket") return Tr(lang, "a socket");
+  return Tr(lang, "a special file");
 }
 
 std::string DescribeListError(const ListError& e, Lang lang) {
-  bool ja = lang == Lang::kJapanese;
   std::string s = e.file + ": ";
   if (e.line) {
-    s += ja ? std::to_string(e.line) + " 行目: "
-            : "line " + std::to_string(e.line) + ": ";
+    s += TrF(lang, "line %u: ", static_cast<unsigned>(e.line));
   }
   using K = ListError::Kind;
   switch (e.kind) {
@@ -35,58 +33,48 @@ std::string DescribeListError(const ListError& e, Lang lang) {
       s += strerror(e.sys_errno);
       break;
     case K::kNotRegular:
-      s += ja ? std::string("通常のファイルではありません（") +
-                    NotRegularWhat(e.detail, lang) + "）"
-              : std::string("not a regular file but ") +
-                    NotRegularWhat(e.detail, lang);
+      s += TrF(lang, "not a regular file but %s",
+               NotRegularWhat(e.detail, lang));
       break;
     case K::kTooLarge:
-      s += ja ? "チェックサムリストが 16 MiB を超えています"
-              : "larger than 16 MiB, not a checksum list";
+      s += Tr(lang, "larger than 16 MiB, not a checksum list");
       break;
     case K::kBinary:
-      s += ja ? "バイナリデータ（NUL バイト）です。チェックサムリストではありません"
-              : "binary data (a NUL byte), not a checksum list";
+      s += Tr(lang, "binary data (a NUL byte), not a checksum list");
       break;
     case K::kLineTooLong:
-      s += ja ? std::to_string(kMaxListLine) + " バイトを超える行です"
-              : "longer than " + std::to_string(kMaxListLine) + " bytes";
+      s +=
+          TrF(lang, "longer than %zu bytes", static_cast<size_t>(kMaxListLine));
       break;
     case K::kBadHex:
-      s += ja ? "ダイジェストが 16 進数ではありません"
-              : "the digest is not hexadecimal";
+      s += Tr(lang, "the digest is not hexadecimal");
       break;
     case K::kDigestLength:
-      s += ja ? "ダイジェストが 64 桁ではなく " + e.detail + " 桁です"
-              : "the digest has " + e.detail + " hex digits, not 64";
+      s += TrF(lang, "the digest has %s hex digits, not 64", e.detail.c_str());
       break;
     case K::kNoName:
-      s += ja ? "ファイル名がありません" : "a digest without a file name";
+      s += Tr(lang, "a digest without a file name");
       break;
     case K::kBadFormat:
-      s += ja ? "SHA-256 チェックサムの行ではありません"
-              : "not a SHA-256 checksum line";
+      s += Tr(lang, "not a SHA-256 checksum line");
       break;
     case K::kUnknownTag:
-      s += ja ? "SHA256 ではなく " + e.detail + " のチェックサムです"
-              : "a " + e.detail + " checksum, not SHA256";
+      s += TrF(lang, "a %s checksum, not SHA256", e.detail.c_str());
       break;
     case K::kBadEscape:
-      s += ja ? "ファイル名に不明なエスケープがあります"
-              : "an unknown escape in the file name";
+      s += Tr(lang, "an unknown escape in the file name");
       break;
     case K::kNoEntries:
-      s += ja ? "チェックサムの行がありません" : "no checksum lines";
+      s += Tr(lang, "no checksum lines");
       break;
     case K::kConflict: {
       // detail: the name, a line feed, the line of its first digest.
       size_t cut = e.detail.rfind('\n');
       std::string name = e.detail.substr(0, cut);
       std::string first = e.detail.substr(cut + 1);
-      s += ja ? name + " に 2 つ目の異なるダイジェストがあります (最初は " +
-                    first + " 行目)"
-              : "a second, different digest for " + name +
-                    " (the first is on line " + first + ")";
+      s += TrF(lang,
+               "a second, different digest for %s (the first is on line %s)",
+               name.c_str(), first.c_str());
       break;
     }
   }

@@ -13,7 +13,7 @@
 set -euo pipefail
 what=${1:-build}
 
-pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev libssl-dev libgf-complete-dev zlib1g-dev g++-mingw-w64-i686 dpkg-dev file)
+pkgs=(g++ cmake make libgtest-dev libgmock-dev libcli11-dev libssl-dev libgf-complete-dev zlib1g-dev gettext g++-mingw-w64-i686 dpkg-dev file)
 if [ "$what" = test ]; then
   pkgs+=(strace groff-base zsh clang libclang-rt-14-dev util-linux xvfb xauth x11-utils fonts-ipafont-gothic imagemagick locales dosbox par2 time)
 fi

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/cli_platform.h"
+#include "engines/own_texts.h"
 
 namespace pvx {
 namespace {
@@ -21,14 +22,35 @@ TEST(CliTextPrefix, EveryLineOnce) {
 }
 
 TEST(CliTextCount, SingularOnlyForOne) {
-  EXPECT_EQ(Count(Lang::kEnglish, 0, "piece", "pieces", "個"), "0 pieces");
-  EXPECT_EQ(Count(Lang::kEnglish, 1, "piece", "pieces", "個"), "1 piece");
-  EXPECT_EQ(Count(Lang::kEnglish, 2, "piece", "pieces", "個"), "2 pieces");
-  EXPECT_EQ(Count(Lang::kEnglish, 11, "byte", "bytes", "バイト"), "11 bytes");
-  EXPECT_EQ(Count(Lang::kEnglish, 4294967295u, "byte", "bytes", "バイト"),
+  EXPECT_EQ(Count(Lang::kEnglish, 0, "piece", "pieces"), "0 pieces");
+  EXPECT_EQ(Count(Lang::kEnglish, 1, "piece", "pieces"), "1 piece");
+  EXPECT_EQ(Count(Lang::kEnglish, 2, "piece", "pieces"), "2 pieces");
+  EXPECT_EQ(Count(Lang::kEnglish, 11, "byte", "bytes"), "11 bytes");
+  EXPECT_EQ(Count(Lang::kEnglish, 4294967295u, "byte", "bytes"),
             "4294967295 bytes");
-  EXPECT_EQ(Count(Lang::kJapanese, 1, "byte", "bytes", "バイト"), "1 バイト");
-  EXPECT_EQ(Count(Lang::kJapanese, 2, "byte", "bytes", "バイト"), "2 バイト");
+  EXPECT_EQ(Count(Lang::kEnglish, uint64_t{1} << 40, "byte", "bytes"),
+            "1099511627776 bytes");
+  // Japanese has one form, from the catalogue, for every count.
+  EXPECT_EQ(Count(Lang::kJapanese, 1, "byte", "bytes"), "1 バイト");
+  EXPECT_EQ(Count(Lang::kJapanese, 2, "byte", "bytes"), "2 バイト");
+  EXPECT_EQ(Count(Lang::kJapanese, uint64_t{1} << 40, "piece", "pieces"),
+            "1099511627776 個の分割ファイル");
+}
+
+// The catalogue answers for Japanese only; English is what the sources say,
+// a text it lacks stays English, and the same English can say two things.
+TEST(CliTextCatalogue, LooksUpJapaneseOnly) {
+  EXPECT_STREQ(Tr(Lang::kEnglish, "missing"), "missing");
+  EXPECT_STREQ(Tr(Lang::kJapanese, "no checksum lines"),
+               "チェックサムの行がありません");
+  EXPECT_STREQ(Tr(Lang::kJapanese, "a text no catalogue has"),
+               "a text no catalogue has");
+  EXPECT_STRNE(Tr(Lang::kJapanese, "missing"),
+               TrC(Lang::kJapanese, "piece state", "missing"));
+  EXPECT_STREQ(TrC(Lang::kEnglish, "piece state", "missing"), "missing");
+  EXPECT_STREQ(TrC(Lang::kJapanese, "no such context", "missing"), "missing");
+  EXPECT_EQ(TrF(Lang::kJapanese, "line %u: ", 7u), "7 行目: ");
+  EXPECT_EQ(TrF(Lang::kEnglish, "line %u: ", 7u), "line 7: ");
 }
 
 }  // namespace

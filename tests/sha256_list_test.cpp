@@ -22,7 +22,10 @@ namespace {
 // Runs "cd DIR && CMD" in a shell; returns the exit status, *out gets the
 // output (standard error included).
 int RunIn(const std::string& dir, const std::string& cmd, std::string* out) {
-  std::string line = "cd '" + dir + "' && " + cmd + " 2>&1";
+  // In English, whatever language this process reads its texts in: the
+  // words compared are coreutils' English ones.
+  std::string line =
+      "unset LANGUAGE; export LC_ALL=C; cd '" + dir + "' && " + cmd + " 2>&1";
   FILE* f = popen(line.c_str(), "r");
   if (!f) return -1;
   char buf[4096];

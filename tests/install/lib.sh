@@ -42,13 +42,19 @@ expect_runs() {
   for word in cut join info; do
     grep -qw -- "$word" <<<"$out" || fail "$1 --help does not list $word: $out"
   done
+  # Its Japanese texts come from the catalogue installed with it, found
+  # from where the binary is, whatever the prefix.
+  out=$(LC_ALL= LANG=ja "$1" --help 2>&1)
+  grep -q "使い方" <<<"$out" ||
+    fail "$1 --help under LANG=ja is not in Japanese: $out"
 }
 
 # The files an install holds below its prefix.
 installed_files() {  # one a line
   printf '%s\n' bin/parvex share/man/man1/parvex.1 \
     share/bash-completion/completions/parvex \
-    share/zsh/site-functions/_parvex share/doc/parvex/README.md
+    share/zsh/site-functions/_parvex share/doc/parvex/README.md \
+    share/locale/ja/LC_MESSAGES/parvex.mo
   if [ "${HAS_WINDOWS:-0}" = 1 ]; then
     printf '%s\n' share/parvex/windows/Parvex.exe share/parvex/windows/_sSPVX.exe
   fi
