@@ -231,7 +231,7 @@ int RunCut(Parvex& x, const Options& o) {
     if (recovery_slices == 0) return status;
   }
 
-  CliPlatform::CatchInterrupt();
+  CatchEndingSignals();
   // The list and the recovery files are among the set's names: the engines
   // decide them (and ask about them) with the pieces', before anything is
   // written. The list's digests are taken in the same pass as the copy.

@@ -92,7 +92,7 @@ int RunJoin(Parvex& x, const Options& o) {
   CliPlatform& p = x.terminal;
   HashingPlatform& h = x.platform;
   const Lang lang = p.Language();
-  CliPlatform::CatchInterrupt();
+  CatchEndingSignals();
   SetLocation set;
   if (!LocateSet(h, o.file.c_str(), &set)) {
     NotifyText(p, kMsgPathTooLong, o.file.c_str());

@@ -477,7 +477,7 @@ int main(int argc, char** argv) {
   // was written stays).
   if (status != kExitDone) terminal.RemoveMadeFolders();
   // Ended by SIGTERM or SIGHUP: once all is said, as that signal would.
-  const int sig = CliPlatform::EndingSignal();
+  const int sig = pvx::EndingSignal();
   if (sig != 0 && sig != SIGINT) {
     fflush(nullptr);
     signal(sig, SIG_DFL);
