@@ -588,6 +588,13 @@ bool PosixPlatform::Exists(const char* path) {
   return Sys().lstat(path, &st) == 0;
 }
 
+bool PosixPlatform::RegularFileSize(const char* path, uint64_t* size) {
+  struct stat st;
+  if (Sys().stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
 bool PosixPlatform::IsFolder(const char* path) {
   struct stat st;
   return Sys().stat(path, &st) == 0 && S_ISDIR(st.st_mode);

@@ -132,6 +132,10 @@ class PosixPlatform : public Platform {
   // naming that file.
   OutputBlock CheckStandardOutput(const std::vector<std::string>& inputs);
 
+  // The size of the regular file at path (through a link); false when
+  // there is none to measure.
+  static bool RegularFileSize(const char* path, uint64_t* size);
+
   // "<path>: is a FIFO, not a regular file" and the like, for an entry of
   // that mode that is not a regular file.
   static void DescribeKind(Failure* why, const char* path, unsigned mode,
