@@ -157,6 +157,35 @@ TEST_F(EndingSignalsTest, APressIsNotedOnceAndNamed) {
   EXPECT_TRUE(TakeInterrupt());
 }
 
+// The child runs the test afresh: no signal noted by the tests before.
+TEST(EndingSignalsDeathTest, SigtermEndsTheProgramAsItWouldOnceAllIsSaid) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        CatchEndingSignals();
+        raise(SIGTERM);
+        TakeInterrupt();
+        fputs("said", stderr);
+        EndAsSignalled(0);
+        _exit(7);  // not reached
+      },
+      ::testing::KilledBySignal(SIGTERM), "said");
+}
+
+TEST(EndingSignalsDeathTest, CtrlCLeavesTheStatusAsItIs) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        CatchEndingSignals();
+        raise(SIGINT);
+        TakeInterrupt();
+        _exit(EndAsSignalled(130));
+      },
+      ::testing::ExitedWithCode(130), "");
+  // Nothing ended the work: the status stands.
+  EXPECT_EXIT(_exit(EndAsSignalled(1)), ::testing::ExitedWithCode(1), "");
+}
+
 TEST_F(EndingSignalsTest, LinesAreReadWithoutWhatFollowsAndAPressEndsTheWait) {
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
@@ -198,6 +227,14 @@ TEST_F(EndingSignalsTest, AStreamReadReturnsWhatCameOrNothingOnAPress) {
   close(ends[1]);
   // A descriptor that is not open fails, errno saying why.
   EXPECT_FALSE(ReadUnlessInterrupted(ends[0], buf, sizeof buf, &got));
+}
+
+TEST(TerminalProgram, TheFolderOfTheRunningProgram) {
+  std::string folder;
+  ASSERT_TRUE(ProgramFolder(&folder));
+  // This test program is built in tests/ of the build tree.
+  EXPECT_EQ(folder.substr(folder.rfind('/')), "/tests");
+  EXPECT_EQ(access((folder + "/pvx_unit_tests").c_str(), X_OK), 0);
 }
 
 TEST(TerminalSafe, ControlsAndBytesThatAreNotUtf8BecomeQuestionMarks) {

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -77,6 +78,15 @@ bool TakeInterrupt() {
   if (!g_interrupted) return false;
   g_interrupted = 0;
   return true;
+}
+
+int EndAsSignalled(int status) {
+  const int sig = g_signal;
+  if (sig == 0 || sig == SIGINT) return status;
+  fflush(nullptr);
+  signal(sig, SIG_DFL);
+  raise(sig);
+  return 128 + sig;
 }
 
 LineRead ReadInputLine(std::string* line) {

@@ -20,6 +20,10 @@ int EndingSignal();
 // True when an ending signal is pending; it is taken (no longer pending).
 bool TakeInterrupt();
 
+// status, unless SIGTERM or SIGHUP ended the work: then the program ends as
+// that signal would, its output flushed (128 + the signal should it live).
+int EndAsSignalled(int status);
+
 enum class LineRead { kLine, kEnd, kInterrupted };
 // Reads one line from standard input (without its '\n'), byte by byte so
 // that nothing past the line is consumed; a pending or arriving ending

@@ -70,6 +70,15 @@ Lang LanguageFromEnvironment() {
   return Lang::kEnglish;
 }
 
+bool ProgramFolder(std::string* folder) {
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return false;
+  const std::string path(self, static_cast<size_t>(n));
+  *folder = path.substr(0, path.rfind('/'));
+  return true;
+}
+
 std::string TerminalSafe(const std::string& text) {
   std::string out;
   out.reserve(text.size());

@@ -14,6 +14,10 @@ namespace pvx {
 // with "ja"; English otherwise.
 Lang LanguageFromEnvironment();
 
+// The folder the running program is in, without a '/' at its end ("" for
+// the root); false when it cannot be told.
+bool ProgramFolder(std::string* folder);
+
 // text as a terminal may show it: every byte that is not part of valid
 // UTF-8, every control character but the line feed and the tab (C0, DEL
 // and C1: what starts an escape sequence or moves the cursor) becomes '?'.
