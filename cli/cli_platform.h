@@ -7,29 +7,19 @@
 
 #include <set>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "platform/posix/interrupt.h"
 #include "platform/posix/posix_platform.h"
+#include "platform/posix/terminal.h"
 
 namespace pvx {
 
 // How questions (overwrite, rename) are answered.
 enum class Answers { kAsk, kYes, kNo };
 
-// Japanese when the first non-empty of LC_ALL, LC_MESSAGES and LANG starts
-// with "ja"; English otherwise.
-Lang LanguageFromEnvironment();
-
-
 // "1 piece", "2 pieces": the count with the English singular or plural, or
 // with the Japanese text, which has one form.
 std::string Count(Lang lang, uint64_t n, const char* one, const char* many);
-
-// text as a terminal may show it: every byte that is not part of valid
-// UTF-8, every control character but the line feed and the tab (C0, DEL
-// and C1: what starts an escape sequence or moves the cursor) becomes '?'.
-std::string TerminalSafe(const std::string& text);
 
 // printf to standard output, through TerminalSafe: how parvex prints
 // what it reports (names from the disk and from headers among it).
@@ -58,13 +48,6 @@ class CliPlatform final : public PosixPlatform {
                  const std::string& closing_from,
                  const std::string& closing_to);
 
-  // Makes Ctrl-C a press of Cancel. A second press before the first has been
-  // noticed ends the program the usual way.
-  // SIGTERM and SIGHUP do the same; SIGPIPE is ignored (the write fails).
-  static void CatchInterrupt();
-  // The signal that cancelled the work (SIGINT, SIGTERM, SIGHUP), or 0.
-  static int EndingSignal();
-
   // True once the user has cancelled: Cancel during the copy, or Ctrl-C at a
   // question or at the disk prompt.
   bool Cancelled() const { return cancelled_; }
@@ -78,25 +61,7 @@ class CliPlatform final : public PosixPlatform {
   bool Confirm(const char* text) override;
   bool ConfirmReplace(const char* path, const char* text) override;
 
-  // What join -o redirects: the engine's output path stands for the target.
-  FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
-                       Failure* why) override;
-  // Remembers the folders it makes, for RemoveMadeFolders.
-  bool MakeFolder(const char* path) override;
-  // Removes the folders made so far that are still empty, the deepest
-  // first.
-  void RemoveMadeFolders();
-  // Remembers the names of the files put in place (see TakeCommitted).
-  bool Commit(FileHandle f, bool replace, bool* taken, Failure* why) override;
-  // The files put in place since the last call, in order.
-  std::vector<std::string> TakeCommitted() { return std::move(committed_); }
-  bool Exists(const char* path) override;
-  bool IsFileAt(FileHandle f, const char* path) override;
   bool AwaitDisk(const char* text) override;
-  // Waits for standard input and Ctrl-C alike: a press ends the wait.
-  bool ReadStream(FileHandle f, void* buf, uint32_t n, uint32_t* got,
-                  Failure* why) override;
-
   bool ProgressCreate() override;
   void ProgressCaption(const char* text) override;
   void ProgressLabel(const char* text) override;
@@ -106,20 +71,11 @@ class CliPlatform final : public PosixPlatform {
   void ProgressDestroy() override;
 
  private:
-  enum class Input { kLine, kEnd, kInterrupted };
-  // Reads one line from standard input, byte by byte so that nothing past
-  // the line is consumed.
-  Input ReadLine(std::string* line);
-  // Takes a pending Ctrl-C, if there is one.
+  // Takes a pending Ctrl-C, if there is one: the user has cancelled.
   bool TakeInterrupt();
   // Ends the progress line so that other output starts on a line of its own.
   void EndProgressLine();
   void Draw();
-  // True when path is the engine's output that join -o redirects.
-  bool Redirected(const char* path) const {
-    return !output_from_.empty() && output_from_ == path;
-  }
-  bool ToStandardOutput() const { return output_to_ == "-"; }
 
   Lang lang_;
   Answers answers_ = Answers::kAsk;
@@ -131,12 +87,8 @@ class CliPlatform final : public PosixPlatform {
   bool input_is_data_ = false;
   bool skip_disk_ = false;
   std::set<std::string> agreed_;  // paths the user agreed to replace
-  std::vector<std::string> made_;  // folders made, in order
-  std::vector<std::string> committed_;  // files put in place, in order
-  std::string output_from_;   // join -o: the engine's output path
-  std::string output_to_;     // and where it goes instead
-  std::string closing_from_;  // the closing message naming the former
-  std::string closing_to_;    // and naming the latter
+  std::string closing_from_;  // join -o: the closing message naming the
+  std::string closing_to_;    // engine's output, and naming the target
 
   // The progress window.
   bool shown_ = false;        // between ProgressCreate and ProgressDestroy

@@ -1,9 +1,6 @@
 // parvex cut: a file, or standard input, into a piece set, with its
 // checksum list and, on request, recovery data beside it.
 #include <stdio.h>
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +9,7 @@
 #include "cli/builtin_stub.h"
 #include "cli/commands.h"
 #include "cli/sizes.h"
+#include "engines/cut_plan.h"
 #include "engines/stream_cut.h"
 #include "format/piece_format.h"
 #include "integrity/checksums.h"
@@ -19,19 +17,6 @@
 
 namespace pvx {
 namespace {
-
-// Turns "N" / "N%" into a number of recovery slices; false after a usage
-// message in *error.
-bool RecoveryAmount(Lang lang, const std::string& text, uint32_t pieces,
-                    uint32_t* slices, std::string* error) {
-  std::string ignored;
-  if (par2::ParseRecoveryAmount(text, pieces, slices, &ignored)) return true;
-  *error = Tr(lang, "invalid amount of recovery data: '") +
-           text +
-           Tr(lang, "'; N is a number of recovery slices (one rebuilds one piece) "
-               "from 1 to 65535, N% a share of the pieces from 1% to 100%");
-  return false;
-}
 
 // The bytes in front of piece 0's data: the header, and the stub program
 // with -x (which is also handed to the platform here).
@@ -66,18 +51,15 @@ uint32_t SizeForPieces(CliPlatform& p, const Options& o, uint32_t head,
         "cut");
     return 0;
   }
-  struct stat st;
-  if (stat(o.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    // Not a file to measure: the cut itself says why.
-    return kSize144;
-  }
-  uint32_t size = PieceSizeFor(static_cast<uint64_t>(st.st_size), head, n);
+  uint64_t length = 0;
+  // Not a file to measure: the cut itself says why.
+  if (!p.RegularFileSize(o.file.c_str(), &length)) return kSize144;
+  uint32_t size = PieceSizeFor(length, head, n);
   if (size == 0) {
     std::string text =
         o.file + ": " +
         TrF(lang, "no piece size cuts %s into %s (piece 0 holds its head of %s)",
-            Count(lang, static_cast<uint64_t>(st.st_size), "byte", "bytes")
-                .c_str(),
+            Count(lang, length, "byte", "bytes").c_str(),
             Count(lang, n, "piece", "pieces").c_str(),
             Count(lang, head, "byte", "bytes").c_str());
     p.Notify(text.c_str());
@@ -90,32 +72,29 @@ uint32_t SizeForPieces(CliPlatform& p, const Options& o, uint32_t head,
 // more is refused before it writes anything. True when the cut may go on.
 bool FitsInOneSet(CliPlatform& p, const std::string& file,
                   uint32_t piece_size, uint32_t head) {
-  struct stat st;
-  if (stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<uint64_t>(st.st_size) <= piece_size)
-    return true;
+  uint64_t length = 0;
   const uint64_t limit = static_cast<uint64_t>(p.PieceLimit());
-  const uint64_t total = static_cast<uint64_t>(st.st_size) + head;
-  const uint64_t pieces = (total + piece_size - 1) / piece_size;
-  if (pieces <= limit) return true;
-  const uint64_t fits = (total + limit - 1) / limit;
+  if (!p.RegularFileSize(file.c_str(), &length)) return true;
+  const SetFit fit = FitInOneSet(length, piece_size, head, limit);
+  if (fit.fits) return true;
   char text[512];
-  if (fits > UINT32_MAX) {
+  if (fit.smallest > UINT32_MAX) {
     // Even pieces of 4 GiB less a byte make too many.
     snprintf(text, sizeof text,
              Tr(p.Language(), "%s: %llu bytes need more than the %llu pieces a set can "
                  "hold, even of the largest piece size (4294967295 bytes)"),
-             file.c_str(), static_cast<unsigned long long>(st.st_size),
+             file.c_str(), static_cast<unsigned long long>(length),
              static_cast<unsigned long long>(limit));
   } else {
     snprintf(text, sizeof text,
              Tr(p.Language(), "%s: pieces of %u bytes would make %llu "
                  "pieces, more than the %llu a set can hold; the "
                  "smallest piece size that fits is %llu bytes (-s %llu)"),
-             file.c_str(), piece_size, static_cast<unsigned long long>(pieces),
+             file.c_str(), piece_size,
+             static_cast<unsigned long long>(fit.pieces),
              static_cast<unsigned long long>(limit),
-             static_cast<unsigned long long>(fits),
-             static_cast<unsigned long long>(fits));
+             static_cast<unsigned long long>(fit.smallest),
+             static_cast<unsigned long long>(fit.smallest));
   }
   p.Notify(text);
   return false;
@@ -146,35 +125,24 @@ uint32_t RecoverySlices(CliPlatform& p, const Options& o, uint32_t piece_size,
     return 0;
   }
   uint32_t pieces = 1;
-  struct stat st;
-  if (share && stat(o.file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    uint64_t total = static_cast<uint64_t>(st.st_size) + head;
-    uint64_t n = (total + piece_size - 1) / piece_size;
+  uint64_t length = 0;
+  if (share && p.RegularFileSize(o.file.c_str(), &length)) {
+    uint64_t n = PiecesOfCut(length, piece_size, head);
     pieces = n < 1 ? 1 : n > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(n);
   }
   uint32_t slices = 0;
-  std::string error;
-  if (!RecoveryAmount(lang, o.recovery, pieces, &slices, &error)) {
-    *status = UsageError(p, error, "cut");
-    return 0;
-  }
-  return slices;
-}
-
-// The pieces a cut put in place, piece 0 (STEM.c00 or the program
-// STEM.exe) first.
-std::vector<std::string> CutPieces(std::vector<std::string> pieces) {
-  auto is_program = [](const std::string& path) {
-    return path.size() > 4 && path.compare(path.size() - 4, 4, ".exe") == 0;
-  };
-  // Names of one stem: a longer number is a larger one (c99 < c100).
-  std::sort(pieces.begin(), pieces.end(),
-            [&](const std::string& a, const std::string& b) {
-              if (is_program(a) != is_program(b)) return is_program(a);
-              if (a.size() != b.size()) return a.size() < b.size();
-              return a < b;
-            });
-  return pieces;
+  std::string ignored;
+  if (par2::ParseRecoveryAmount(o.recovery, pieces, &slices, &ignored))
+    return slices;
+  // "N" / "N%" that is no amount of recovery slices.
+  *status = UsageError(
+      p,
+      Tr(lang, "invalid amount of recovery data: '") + o.recovery +
+          Tr(lang, "'; N is a number of recovery slices (one rebuilds one "
+                   "piece) from 1 to 65535, N% a share of the pieces from 1% "
+                   "to 100%"),
+      "cut");
+  return 0;
 }
 
 }  // namespace
@@ -231,7 +199,7 @@ int RunCut(Parvex& x, const Options& o) {
     if (recovery_slices == 0) return status;
   }
 
-  CliPlatform::CatchInterrupt();
+  CatchEndingSignals();
   // The list and the recovery files are among the set's names: the engines
   // decide them (and ask about them) with the pieces', before anything is
   // written. The list's digests are taken in the same pass as the copy.
@@ -267,7 +235,7 @@ int RunCut(Parvex& x, const Options& o) {
                      o.pause, &io, o.name.empty() ? nullptr : o.name.c_str());
   }
   // Every file put in place so far is a piece.
-  const std::vector<std::string> pieces = CutPieces(p.TakeCommitted());
+  const std::vector<std::string> pieces = CutPiecesInOrder(p.TakeCommitted());
   if (result == kDone && !o.no_checksum) {
     const std::string source_name =
         !o.name.empty() ? o.name : NameOf(o.file.c_str());

@@ -34,22 +34,14 @@ int JoinRebuilt(Parvex& x, const Options& o, const SetLocation& set,
                 const std::string& index) {
   CliPlatform& p = x.terminal;
   const Lang lang = p.Language();
-  std::string folder;  // "": the current folder
-  if (o.output == "-") {
-    // Standard output has no folder; the set's is left alone.
-  } else if (!o.output.empty()) {
-    size_t slash = o.output.rfind('/');
-    folder = slash == std::string::npos ? std::string()
-                                        : o.output.substr(0, slash + 1);
-  } else if (!o.destination.empty()) {
-    folder = WithSeparator(o.destination);
-    if (!p.Exists(folder.c_str()) && !p.MakeFolder(folder.c_str())) {
-      std::string text = folder + ": " + strerror(errno);
-      p.Notify(text.c_str());
-      return kExitFailed;
-    }
-  } else {
-    folder = set.folder;
+  // "": the current folder.
+  const std::string folder =
+      RebuildFolder(o.output, WithSeparator(o.destination), set.folder);
+  if (o.output.empty() && !o.destination.empty() &&
+      !p.Exists(folder.c_str()) && !p.MakeFolder(folder.c_str())) {
+    std::string text = folder + ": " + strerror(errno);
+    p.Notify(text.c_str());
+    return kExitFailed;
   }
   const Rebuild rebuilt =
       RebuildForJoin(x.platform, index, folder, Tr(lang, "Repair"));
@@ -92,7 +84,7 @@ int RunJoin(Parvex& x, const Options& o) {
   CliPlatform& p = x.terminal;
   HashingPlatform& h = x.platform;
   const Lang lang = p.Language();
-  CliPlatform::CatchInterrupt();
+  CatchEndingSignals();
   SetLocation set;
   if (!LocateSet(h, o.file.c_str(), &set)) {
     NotifyText(p, kMsgPathTooLong, o.file.c_str());

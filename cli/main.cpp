@@ -4,11 +4,9 @@
 // progress is CliPlatform.
 #include <errno.h>
 #include <locale.h>
-#include <signal.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -409,11 +407,8 @@ Commands SetUpCommandLine(CLI::App* app, Options* o, Lang lang) {
 // parvex (a build tree), share/locale beside its bin/ (an installed tree,
 // wherever it was put), else the folder of the prefix it was built for.
 std::string CatalogueFolder() {
-  char self[4096];
-  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n > 0) {
-    const std::string folder(self, static_cast<size_t>(n));
-    const std::string bin = folder.substr(0, folder.rfind('/'));
+  std::string bin;
+  if (pvx::ProgramFolder(&bin)) {
     for (const char* below : {"/locale", "/../share/locale"}) {
       const std::string candidate = bin + below;
       const std::string mo = candidate + "/ja/LC_MESSAGES/parvex.mo";
@@ -477,12 +472,5 @@ int main(int argc, char** argv) {
   // was written stays).
   if (status != kExitDone) terminal.RemoveMadeFolders();
   // Ended by SIGTERM or SIGHUP: once all is said, as that signal would.
-  const int sig = CliPlatform::EndingSignal();
-  if (sig != 0 && sig != SIGINT) {
-    fflush(nullptr);
-    signal(sig, SIG_DFL);
-    raise(sig);
-    return 128 + sig;
-  }
-  return status;
+  return pvx::EndAsSignalled(status);
 }

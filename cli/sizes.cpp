@@ -76,16 +76,4 @@ bool ParsePieceCount(const std::string& text, uint32_t* n) {
   return true;
 }
 
-uint32_t PieceSizeFor(uint64_t source, uint32_t head, uint32_t n) {
-  if (n == 0) return 0;
-  const uint64_t total = source + head;
-  // Fewer pieces as the size grows: the smallest size giving at most n is
-  // the only candidate for exactly n.
-  uint64_t size = (total + n - 1) / n;
-  if (size < head) size = head;
-  if (size == 0 || size > UINT32_MAX) return 0;
-  if ((total + size - 1) / size != n) return 0;
-  return static_cast<uint32_t>(size);
-}
-
 }  // namespace pvx

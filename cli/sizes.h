@@ -28,10 +28,4 @@ std::string SizeErrorText(Lang lang, SizeError error, const std::string& text);
 // when text is none.
 bool ParsePieceCount(const std::string& text, uint32_t* n);
 
-// The smallest piece size that cuts a source of source bytes, with head
-// bytes in front of piece 0's data, into exactly n pieces (the last one may
-// be shorter), at least head. 0 when no size does: n is 0, or n pieces
-// would leave one empty, or the size would reach 4 GiB.
-uint32_t PieceSizeFor(uint64_t source, uint32_t head, uint32_t n);
-
 }  // namespace pvx

@@ -154,7 +154,7 @@ int VerifyRecovery(Parvex& x, const std::string& index) {
 }  // namespace
 
 int RunVerify(Parvex& x, const Options& o) {
-  CliPlatform::CatchInterrupt();
+  CatchEndingSignals();
   // Recovery data beside the set checks every piece as the list would, and
   // tells whether what is wrong can be rebuilt; a list named on the command
   // line is what the user asked for.
@@ -168,7 +168,7 @@ int RunVerify(Parvex& x, const Options& o) {
 int RunRepair(Parvex& x, const Options& o) {
   CliPlatform& p = x.terminal;
   const Lang lang = p.Language();
-  CliPlatform::CatchInterrupt();
+  CatchEndingSignals();
   const RepairRun run = RepairPieces(x.platform, o.file, o.destination,
                                      Tr(lang, "Repair"));
   if (run.outcome != RepairRun::kRan) {

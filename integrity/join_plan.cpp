@@ -4,6 +4,19 @@
 
 namespace pvx {
 
+std::string RebuildFolder(const std::string& output,
+                          const std::string& destination,
+                          const std::string& set_folder) {
+  // Standard output has no folder; the set's is left alone.
+  if (output == "-") return std::string();
+  if (!output.empty()) {
+    const size_t slash = output.rfind('/');
+    return slash == std::string::npos ? std::string()
+                                      : output.substr(0, slash + 1);
+  }
+  return destination.empty() ? set_folder : destination;
+}
+
 JoinPlan PlanJoin(Platform& p, const JoinRequest& r) {
   JoinPlan plan;
   SetSurvey& s = plan.survey;

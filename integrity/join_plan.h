@@ -41,6 +41,13 @@ struct JoinPlan {
 
 JoinPlan PlanJoin(Platform& p, const JoinRequest& r);
 
+// The folder a join of the set in set_folder writes into, where the pieces
+// it lacks are rebuilt: output's own ("-", standard output, has none: the
+// current one, ""), else destination ("" or ending in '/'), else the set's.
+std::string RebuildFolder(const std::string& output,
+                          const std::string& destination,
+                          const std::string& set_folder);
+
 // The files a join of s reads, as far as they are there: its pieces (the
 // program of a self-joining set is piece 0), further pieces beside it, and
 // the checksum list at list (when not empty). Its output must be none of

@@ -165,5 +165,18 @@ TEST_F(PlanJoinTest, StandardOutputMayBeNoneOfThemEither) {
   EXPECT_EQ(on_other.kind, PosixPlatform::OutputBlock::kNone);
 }
 
+TEST(RebuildFolder, TheFolderTheJoinWritesInto) {
+  // -o FILE: its folder, the current one for a bare name.
+  EXPECT_EQ(RebuildFolder("out/x.tar", "", "set/"), "out/");
+  EXPECT_EQ(RebuildFolder("/a/b/x.tar", "", "set/"), "/a/b/");
+  EXPECT_EQ(RebuildFolder("x.tar", "", "set/"), "");
+  // Standard output has none: the current folder, not the set's.
+  EXPECT_EQ(RebuildFolder("-", "", "set/"), "");
+  // -d DIR, else the set's own folder.
+  EXPECT_EQ(RebuildFolder("", "dest/", "set/"), "dest/");
+  EXPECT_EQ(RebuildFolder("", "", "set/"), "set/");
+  EXPECT_EQ(RebuildFolder("", "", ""), "");
+}
+
 }  // namespace
 }  // namespace pvx

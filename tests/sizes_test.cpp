@@ -1,5 +1,6 @@
 // SIZE and --pieces as parvex reads them.
 #include "cli/sizes.h"
+#include "engines/cut_plan.h"
 
 #include <gtest/gtest.h>
 

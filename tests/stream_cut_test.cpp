@@ -226,7 +226,7 @@ TEST(TerminalStream, CtrlCEndsTheWaitAsACancelAndDataIsReadAsItComes) {
   const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
   struct sigaction before[4];
   for (int i = 0; i < 4; ++i) sigaction(signals[i], nullptr, &before[i]);
-  CliPlatform::CatchInterrupt();
+  CatchEndingSignals();
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
   CliPlatform t;

@@ -1,5 +1,6 @@
 #include "platform/posix/posix_platform.h"
 #include "platform/posix/system_calls.h"
+#include "platform/posix/interrupt.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -221,8 +222,22 @@ FileHandle PosixPlatform::OpenSource(const char* path, Failure* why) {
   return OpenRead(path, why);
 }
 
+void PosixPlatform::Redirect(const std::string& engine_path,
+                             const std::string& target) {
+  redirect_from_ = engine_path;
+  redirect_to_ = target;
+}
+
+bool PosixPlatform::Redirected(const char* path) const {
+  return !redirect_from_.empty() && redirect_from_ == path;
+}
+
 FileHandle PosixPlatform::OpenWrite(const char* path, FileHandle like,
                                     bool replace, Failure* why) {
+  if (Redirected(path)) {
+    if (RedirectedToStandardOutput()) return OpenStandardOutput(why);
+    path = redirect_to_.c_str();
+  }
   struct stat st;
   if (Sys().lstat(path, &st) == 0 && !Usable(st.st_mode)) {
     DescribeKind(why, path, st.st_mode, Language());
@@ -309,6 +324,17 @@ bool PosixPlatform::Reserve(FileHandle f, uint64_t length, Failure* why) {
 
 bool PosixPlatform::Commit(FileHandle f, bool replace, bool* taken,
                            Failure* why) {
+  if (!RenamePart(f, replace, taken, why)) return false;
+  committed_.push_back(PathOf(f));
+  return true;
+}
+
+std::vector<std::string> PosixPlatform::TakeCommitted() {
+  return std::move(committed_);
+}
+
+bool PosixPlatform::RenamePart(FileHandle f, bool replace, bool* taken,
+                               Failure* why) {
   FileTag* t = Tag(f);
   *taken = false;
   Release(t);
@@ -422,6 +448,10 @@ bool PosixPlatform::SameFile(FileHandle a, FileHandle b) {
 }
 
 bool PosixPlatform::IsFileAt(FileHandle f, const char* path) {
+  if (Redirected(path)) {
+    if (RedirectedToStandardOutput()) return false;
+    path = redirect_to_.c_str();
+  }
   if (!f) return false;
   struct stat sf, sp;
   if (Sys().fstat(Tag(f)->fd, &sf) != 0 || Sys().lstat(path, &sp) != 0) return false;
@@ -477,7 +507,10 @@ FileHandle PosixPlatform::OpenStandardInput(Failure* why) {
 
 bool PosixPlatform::ReadStream(FileHandle f, void* buf, uint32_t n,
                                uint32_t* got, Failure* why) {
-  return PosixPlatform::Read(f, buf, n, got, why);
+  if (!EndingSignalsCaught()) return PosixPlatform::Read(f, buf, n, got, why);
+  if (ReadUnlessInterrupted(Tag(f)->fd, buf, n, got)) return true;
+  Format(why->text, sizeof why->text, "%s: %s", PathOf(f), strerror(errno));
+  return false;
 }
 
 namespace {
@@ -546,8 +579,20 @@ std::vector<std::string> PosixPlatform::TakeKept() {
 }
 
 bool PosixPlatform::Exists(const char* path) {
+  if (Redirected(path)) {
+    // Standard output is written as it stands: nothing there to replace.
+    if (RedirectedToStandardOutput()) return false;
+    path = redirect_to_.c_str();
+  }
   struct stat st;
   return Sys().lstat(path, &st) == 0;
+}
+
+bool PosixPlatform::RegularFileSize(const char* path, uint64_t* size) {
+  struct stat st;
+  if (Sys().stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *size = static_cast<uint64_t>(st.st_size);
+  return true;
 }
 
 bool PosixPlatform::IsFolder(const char* path) {
@@ -556,7 +601,14 @@ bool PosixPlatform::IsFolder(const char* path) {
 }
 
 bool PosixPlatform::MakeFolder(const char* path) {
-  return Sys().mkdir(path, 0777) == 0;
+  if (Sys().mkdir(path, 0777) != 0) return false;
+  made_.push_back(path);
+  return true;
+}
+
+void PosixPlatform::RemoveMadeFolders() {
+  for (auto it = made_.rbegin(); it != made_.rend(); ++it) rmdir(it->c_str());
+  made_.clear();
 }
 
 bool PosixPlatform::ToHeaderName(const char* name, char* out, size_t cap) {

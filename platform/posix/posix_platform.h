@@ -25,7 +25,10 @@ class PosixPlatform : public Platform {
   bool Reserve(FileHandle f, uint64_t length, Failure* why) override;
   // Renames "<name>.part" onto its name. When the user was not asked, an
   // entry that appeared meanwhile is not replaced: *taken.
+  // Remembers the names of the files put in place (see TakeCommitted).
   bool Commit(FileHandle f, bool replace, bool* taken, Failure* why) override;
+  // The files put in place since the last call, in order.
+  std::vector<std::string> TakeCommitted();
   bool Length(FileHandle f, uint64_t* length, Failure* why) override;
   bool Seek(FileHandle f, uint64_t offset, Failure* why) override;
   bool Read(FileHandle f, void* buf, uint32_t n, uint32_t* got,
@@ -43,7 +46,8 @@ class PosixPlatform : public Platform {
   const char* PathOf(FileHandle f) override;
   // A duplicate of descriptor 0, named "standard input" in messages.
   FileHandle OpenStandardInput(Failure* why) override;
-  // read(), again after a signal: this platform has no Cancel to notice.
+  // read(), again after a signal; once the ending signals are caught
+  // (CatchEndingSignals), a wait that one of them ends with nothing read.
   bool ReadStream(FileHandle f, void* buf, uint32_t n, uint32_t* got,
                   Failure* why) override;
   // 10,000 (kMaxSetPieces) unless set.
@@ -51,7 +55,11 @@ class PosixPlatform : public Platform {
 
   bool Exists(const char* path) override;
   bool IsFolder(const char* path) override;
+  // Remembers the folders it makes, for RemoveMadeFolders.
   bool MakeFolder(const char* path) override;
+  // Removes the folders made so far that are still empty, the deepest
+  // first.
+  void RemoveMadeFolders();
   bool AcceptsName(const char*) override { return true; }
   // Code page 932 through iconv ("CP932").
   bool ToHeaderName(const char* name, char* out, size_t cap) override;
@@ -97,6 +105,16 @@ class PosixPlatform : public Platform {
   // + *why when it cannot be duplicated.
   FileHandle OpenStandardOutput(Failure* why);
 
+  // The output the engine would write at engine_path goes to target
+  // instead ("-": standard output, which is never there to be replaced):
+  // OpenWrite, Exists and IsFileAt take the one for the other.
+  void Redirect(const std::string& engine_path, const std::string& target);
+  // True when path is the output that Redirect sends elsewhere.
+  bool Redirected(const char* path) const;
+  bool RedirectedToStandardOutput() const { return redirect_to_ == "-"; }
+  const std::string& RedirectSource() const { return redirect_from_; }
+  const std::string& RedirectTarget() const { return redirect_to_; }
+
   // What stands in the way of an output at path, written as "<path>.part"
   // first, that must be none of the files at inputs (a link at path is
   // replaced itself, never its target).
@@ -114,6 +132,10 @@ class PosixPlatform : public Platform {
   // naming that file.
   OutputBlock CheckStandardOutput(const std::vector<std::string>& inputs);
 
+  // The size of the regular file at path (through a link); false when
+  // there is none to measure.
+  static bool RegularFileSize(const char* path, uint64_t* size);
+
   // "<path>: is a FIFO, not a regular file" and the like, for an entry of
   // that mode that is not a regular file.
   static void DescribeKind(Failure* why, const char* path, unsigned mode,
@@ -124,6 +146,9 @@ class PosixPlatform : public Platform {
   static int DescriptorOf(FileHandle f);
 
  private:
+  // Commit's rename of "<name>.part" onto its name.
+  bool RenamePart(FileHandle f, bool replace, bool* taken, Failure* why);
+
   const uint8_t* stub_ = nullptr;
   uint32_t stub_length_ = 0;
   uint32_t chunk_ = 1u << 20;
@@ -131,6 +156,10 @@ class PosixPlatform : public Platform {
   std::vector<uint8_t> buffer_;  // BufferFor's, page-aligned within
   std::vector<std::string> kept_;
   std::string companions_;
+  std::vector<std::string> made_;       // folders made, in order
+  std::vector<std::string> committed_;  // files put in place, in order
+  std::string redirect_from_;  // Redirect's engine_path
+  std::string redirect_to_;    // and its target
 };
 
 }  // namespace pvx
