@@ -22,6 +22,13 @@ namespace {
 // gf-complete's tables.
 constexpr uint64_t kReserve = 14ull << 20;
 constexpr size_t kAlign = 64;
+// What a worker's chunk of each output and of its source come to at most
+// (memory may bound them further): a larger chunk multiplies no faster, but
+// every page of it costs a fault when first touched, and memory. A slice
+// takes at most kMaxPasses passes, since each pass starts the workers anew.
+constexpr uint64_t kWorkingSet = 1ull << 20;
+constexpr uint64_t kMinChunk = 64u << 10;
+constexpr uint64_t kMaxPasses = 1024;
 
 struct FreeDeleter {
   void operator()(uint8_t* p) const { free(p); }
@@ -63,7 +70,10 @@ size_t EngineChunk(const EngineJob& job, unsigned* threads) {
   }
   if (len < kAlign) len = kAlign;
   uint64_t slice = job.slice_size + (kAlign - job.slice_size % kAlign) % kAlign;
-  len = std::min(len, slice);
+  uint64_t cached = std::max(kMinChunk, kWorkingSet / (job.outputs + 1));
+  cached = std::max(cached, (slice + kMaxPasses - 1) / kMaxPasses);
+  cached -= cached % 4096;
+  len = std::min({len, slice, cached});
   if (threads) *threads = t;
   return static_cast<size_t>(len);
 }

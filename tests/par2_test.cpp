@@ -238,25 +238,43 @@ std::map<std::string, std::vector<uint8_t>> Snapshot(const std::string& dir) {
 }
 
 TEST(Par2Create, SmallMemoryAndOneThreadWriteTheSameBytes) {
-  // 300 KiB slices: 64 MiB does them in one pass; 2 MiB needs several
+  // 150 KiB slices: 64 MiB does them in one pass; 512 KiB needs several
   // passes (the chunks of each slice accumulate across passes).
   Set s;
-  MakeSet(&s, 5, 300 * 1024);
+  MakeSet(&s, 5, 150 * 1024);
   CreateResult big = Create(s, 4);
   ASSERT_TRUE(big.ok) << big.error;
-  EXPECT_EQ(big.slice_size, 300u * 1024);
+  EXPECT_EQ(big.slice_size, 150u * 1024);
   auto first = Snapshot(s.dir.path());
   for (const std::string& w : big.written) unlink(w.c_str());
   EngineJob job;
   job.slice_size = big.slice_size;
   job.outputs = 4;
   job.sources.resize(5);
-  job.memory_limit = 2 << 20;
+  ASSERT_GE(EngineChunk(job, nullptr), big.slice_size);
+  job.memory_limit = 512 << 10;
   job.threads = 1;
   ASSERT_LT(EngineChunk(job, nullptr), big.slice_size);
-  CreateResult small = Create(s, 4, 2 << 20, 1);
+  CreateResult small = Create(s, 4, 512 << 10, 1);
   ASSERT_TRUE(small.ok) << small.error;
   EXPECT_EQ(Snapshot(s.dir.path()), first);
+}
+
+TEST(Par2Create, ChunksStayWithinTheMemoryWhateverTheSliceSize) {
+  // Each worker holds a chunk of every output and one of its source.
+  for (uint64_t slice : {uint64_t{4}, uint64_t{8} << 20, uint64_t{1} << 30, uint64_t{4} << 30}) {
+    for (size_t outputs : {1, 4, 300}) {
+      EngineJob job;
+      job.slice_size = slice;
+      job.outputs = outputs;
+      job.sources.resize(64);
+      unsigned threads = 0;
+      const uint64_t chunk = EngineChunk(job, &threads);
+      EXPECT_GE(chunk, std::min<uint64_t>(slice, 64));
+      EXPECT_LE(chunk * threads * (outputs + 1), kDefaultMemoryLimit)
+          << slice << " bytes, " << outputs << " outputs";
+    }
+  }
 }
 
 TEST(Par2Repair, RebuildsWithSmallMemoryAndKeepsTheDamagedPiece) {
