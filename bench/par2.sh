@@ -29,9 +29,12 @@
 #   cut      parvex cut -s PIECE --recovery RECOVERY (the pieces, the
 #            SHA-256 list and the PAR2 files in one command), and the same
 #            with --no-checksum (no list), vs split + par2 create
-# Each command runs under /usr/bin/time for its peak RSS. Medians are printed
-# with their range (min..max) over the rounds, and the ratios per round. The
-# first round's cut sets are checked with par2 verify (untimed).
+# Each command runs under /usr/bin/time for its peak RSS and CPU time. Medians
+# are printed with their range (min..max) over the rounds, and the ratios per
+# round, of the wall times and of the CPU times (which a busy machine spreads
+# less; on 2 CPUs the wall time of a command that keeps both busy is about
+# half its CPU time). The first round's cut sets are checked with par2 verify
+# (untimed).
 set -euo pipefail
 SIZE_MIB=${SIZE_MIB:-512}
 PIECE=${PIECE:-8388608}
@@ -44,6 +47,13 @@ BEFORE_TOOL=${BEFORE_TOOL:-}
 BEFORE_PARVEX=${BEFORE_PARVEX:-}
 [ -x "$TOOL" ] || { echo "build it: cmake --build build --target pvx_par2_tool" >&2; exit 1; }
 [ -x "$PARVEX" ] || { echo "build it: cmake --build build --target parvex" >&2; exit 1; }
+# The rounds run in folders of their own: the programs by absolute path.
+TOOL=$(realpath "$TOOL")
+PARVEX=$(realpath "$PARVEX")
+if [ -n "$BEFORE_TOOL$BEFORE_PARVEX" ]; then
+  BEFORE_TOOL=$(realpath "$BEFORE_TOOL")
+  BEFORE_PARVEX=$(realpath "$BEFORE_PARVEX")
+fi
 if [ -n "$BEFORE_TOOL$BEFORE_PARVEX" ]; then
   [ -x "$BEFORE_TOOL" ] && [ -x "$BEFORE_PARVEX" ] ||
     { echo "BEFORE_TOOL and BEFORE_PARVEX name the other build's two" >&2; exit 1; }
@@ -61,14 +71,16 @@ pieces=$(( (SIZE_MIB * 1048576 + PIECE - 1) / PIECE ))
 lost=$(printf 'p.c%03d p.c%03d' 1 $((pieces - 2)))
 
 # timed NAME CMD...: runs CMD in the current folder; appends seconds and
-# peak KiB to $SCRATCH/NAME.
+# peak KiB to $SCRATCH/NAME, and its CPU seconds (user + system, of all its
+# threads) and peak KiB to $SCRATCH/NAME.cpu.
 timed() {
   local name=$1
   shift
   sync
-  /usr/bin/time -f "%e %M" -o "$SCRATCH/t" "$@" >/dev/null 2>"$SCRATCH/err" ||
+  /usr/bin/time -f "%e %M %U %S" -o "$SCRATCH/t" "$@" >/dev/null 2>"$SCRATCH/err" ||
     { echo "$name failed: $(cat "$SCRATCH/err")" >&2; exit 1; }
-  cat "$SCRATCH/t" >>"$SCRATCH/$name"
+  awk '{print $1, $2}' "$SCRATCH/t" >>"$SCRATCH/$name"
+  awk '{print $3 + $4, $2}' "$SCRATCH/t" >>"$SCRATCH/$name.cpu"
 }
 
 for round in $(seq 1 "$PAIRS"); do
@@ -125,9 +137,10 @@ ratios() {
     m = (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2
     printf "%.2f (%.2f..%.2f)", m, v[1], v[NR] }'
 }
-# cut_ratio WHO.CUT: per round WHO.CUT / (ref.split + ref.create)
+# cut_ratio WHO.CUT [.cpu]: per round WHO.CUT / (ref.split + ref.create)
 cut_ratio() {
-  paste -d' ' "$1" ref.split ref.create | awk '{ print $1 / ($3 + $5) }' |
+  local cpu=${2:-}
+  paste -d' ' "$1$cpu" "ref.split$cpu" "ref.create$cpu" | awk '{ print $1 / ($3 + $5) }' |
     sort -g | awk '{v[NR]=$1} END {
     m = (NR % 2) ? v[(NR+1)/2] : (v[NR/2] + v[NR/2+1]) / 2
     printf "%.2f (%.2f..%.2f)", m, v[1], v[NR] }'
@@ -149,6 +162,15 @@ for who in $builds; do
   echo "  repair                  $(ratios $who.repair ref.repair)"
   echo "  cut --recovery / (split + par2 create)                 $(cut_ratio $who.cut)"
   echo "  cut --recovery --no-checksum / (split + par2 create)   $(cut_ratio $who.cutnl)"
+  echo "CPU seconds (user + system), median (min..max):"
+  echo "  create                  $who $(stats $who.create.cpu 1)   par2 $(stats ref.create.cpu 1)"
+  echo "  repair (2 deleted)      $who $(stats $who.repair.cpu 1)   par2 $(stats ref.repair.cpu 1)"
+  echo "  parvex cut --recovery   $(stats $who.cut.cpu 1)   --no-checksum $(stats $who.cutnl.cpu 1)"
+  echo "CPU ratios $who/par2, median (min..max):"
+  echo "  split + create          $(ratios $who.split.cpu ref.split.cpu $who.create.cpu ref.create.cpu)"
+  echo "  repair                  $(ratios $who.repair.cpu ref.repair.cpu)"
+  echo "  cut --recovery / (split + par2 create)                 $(cut_ratio $who.cut .cpu)"
+  echo "  cut --recovery --no-checksum / (split + par2 create)   $(cut_ratio $who.cutnl .cpu)"
 done
 echo "peak RSS MiB, median (min..max):"
 for f in ours.create before.create ref.create ours.repair before.repair \
