@@ -18,8 +18,8 @@
 #   BENCH_DIR  where the scratch folder goes ($TMPDIR or /tmp)
 #
 # Method. Round after round, ours runs first (then the other build's, if
-# given) and par2cmdline last, so a slow spell of the shared machine falls
-# on all. Every run works in a new folder and writes new files; `sync` runs
+# given; the two take turns at going first) and par2cmdline last, so a slow
+# spell of the shared machine falls on all. Every run works in a new folder and writes new files; `sync` runs
 # untimed before each timed command. Timed:
 #   create   split -b PIECE, then our create          (pieces + PAR2 files)
 #       vs   split -b PIECE, then par2 create -s PIECE -c RECOVERY
@@ -84,7 +84,10 @@ timed() {
 }
 
 for round in $(seq 1 "$PAIRS"); do
-  for who in $builds; do
+  # With another build, the two take turns at going first.
+  order=$builds
+  [ "$builds" = "ours before ref" ] && [ $((round % 2)) = 0 ] && order="before ours ref"
+  for who in $order; do
     case $who in
       ours) tool=$TOOL parvex=$PARVEX ;;
       before) tool=$BEFORE_TOOL parvex=$BEFORE_PARVEX ;;
