@@ -57,15 +57,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
   // or piece is made.
   const uint8_t* stub = nullptr;
   uint32_t stub_length = 0;
-  if (self_join) {
-    uint32_t resource_length = 0;
-    if (!p.StubImage(&stub, &resource_length) ||
-        (stub_length = StubImageSize(stub, resource_length)) == 0 ||
-        stub_length > resource_length) {
-      Tell(p, kMsgFailFindResource);
-      return kFailed;
-    }
-  }
+  if (self_join && !StubForCut(p, &stub, &stub_length)) return kFailed;
   const uint64_t head = static_cast<uint64_t>(stub_length) + kHeaderSize;
   if (piece_size < head) {
     Tell(p, kMsgPieceSizeTooSmall, piece_size, static_cast<uint32_t>(head));

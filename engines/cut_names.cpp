@@ -112,4 +112,15 @@ bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
   return true;
 }
 
+bool StubForCut(Platform& p, const uint8_t** stub, uint32_t* length) {
+  uint32_t resource_length = 0;
+  if (!p.StubImage(stub, &resource_length) ||
+      (*length = StubImageSize(*stub, resource_length)) == 0 ||
+      *length > resource_length) {
+    Tell(p, kMsgFailFindResource);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace pvx

@@ -38,4 +38,9 @@ bool HeaderForSource(Platform& p, const char* name, uint64_t size,
 bool CutPieceName(char* out, size_t cap, const char* base, int k,
                   bool self_join);
 
+// The self-joining program a cut puts in front of piece 0's header: the
+// platform's image and its length as measured. False after telling the
+// user when the platform has none or it is damaged.
+bool StubForCut(Platform& p, const uint8_t** stub, uint32_t* length);
+
 }  // namespace pvx

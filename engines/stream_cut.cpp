@@ -117,15 +117,7 @@ int StreamCut::Run(const std::string& name, uint32_t piece_size,
   }
   const uint8_t* stub = nullptr;
   uint32_t stub_length = 0;
-  if (self_join) {
-    uint32_t resource_length = 0;
-    if (!p_.StubImage(&stub, &resource_length) ||
-        (stub_length = StubImageSize(stub, resource_length)) == 0 ||
-        stub_length > resource_length) {
-      Tell(p_, kMsgFailFindResource);
-      return kFailed;
-    }
-  }
+  if (self_join && !StubForCut(p_, &stub, &stub_length)) return kFailed;
   const uint64_t head = uint64_t{stub_length} + kHeaderSize;
   if (piece_size < head) {
     Tell(p_, kMsgPieceSizeTooSmall, piece_size, static_cast<uint32_t>(head));
