@@ -82,6 +82,7 @@ Sha256 Digest::Of(const void* data, size_t len) {
 
 struct Hasher::StreamState {
   Digest digest;
+  std::shared_ptr<Sink> sink;  // takes the bytes instead of digest when set
   std::deque<std::shared_ptr<Job>> queue;  // not yet taken by a worker
   bool busy = false;   // a worker is hashing one of its jobs
   size_t pending = 0;  // queued jobs plus the one being hashed
@@ -126,8 +127,11 @@ Hasher::~Hasher() {
   for (std::thread& t : workers_) t.join();
 }
 
-Hasher::Stream Hasher::NewStream() {
+Hasher::Stream Hasher::NewStream() { return NewStream(nullptr); }
+
+Hasher::Stream Hasher::NewStream(std::shared_ptr<Sink> sink) {
   auto state = std::make_unique<StreamState>();
+  state->sink = std::move(sink);
   std::lock_guard<std::mutex> lock(mu_);
   Stream s = next_stream_++;
   streams_.emplace(s, std::move(state));
@@ -161,46 +165,57 @@ void Hasher::Submit(Buffer* b, size_t len,
 
 void Hasher::Submit(Buffer* b, size_t offset, size_t len,
                     std::initializer_list<Stream> streams) {
+  Submit(b, offset, len, streams.begin(), streams.size());
+}
+
+void Hasher::Submit(Buffer* b, size_t offset, size_t len,
+                    const Stream* streams, size_t count) {
   if (offset > b->size || len > b->size - offset) {
     Release(b);
     throw std::invalid_argument("Hasher: len > buffer");
   }
-  Queue(b, b->data + offset, len, {}, streams);
+  Queue(b, b->data + offset, len, {}, streams, count);
 }
 
 void Hasher::SubmitCopy(const void* data, size_t len,
                         std::initializer_list<Stream> streams) {
+  SubmitCopy(data, len, streams.begin(), streams.size());
+}
+
+void Hasher::SubmitCopy(const void* data, size_t len, const Stream* streams,
+                        size_t count) {
   const uint8_t* p = static_cast<const uint8_t*>(data);
   if (len <= kSmallCopy) {
     std::vector<uint8_t> copy(p, p + len);
     const uint8_t* at = copy.data();
-    Queue(nullptr, at, len, std::move(copy), streams);
+    Queue(nullptr, at, len, std::move(copy), streams, count);
     return;
   }
   while (len) {
     Buffer* b = Acquire();
     size_t n = len < b->size ? len : b->size;
     memcpy(b->data, p, n);
-    Submit(b, n, streams);
+    Submit(b, 0, n, streams, count);
     p += n;
     len -= n;
   }
 }
 
 void Hasher::Queue(Buffer* b, const uint8_t* data, size_t len,
-                   std::vector<uint8_t> small,
-                   std::initializer_list<Stream> ss) {
+                   std::vector<uint8_t> small, const Stream* ss,
+                   size_t count) {
   auto job = std::make_shared<Job>();
   job->buffer = b;
   job->small = std::move(small);  // moving keeps the bytes where data points
   job->data = data;
   job->len = len;
-  job->remaining = ss.size();
+  job->remaining = count;
   bool woke = false;
   {
     std::lock_guard<std::mutex> lock(mu_);
     std::vector<StreamState*> targets;
-    for (Stream s : ss) {
+    for (size_t i = 0; i < count; ++i) {
+      const Stream s = ss[i];
       auto it = streams_.find(s);
       if (it == streams_.end()) {
         if (b) {
@@ -255,6 +270,11 @@ Sha256 Hasher::Finish(Stream s) {
 
 void Hasher::Discard(Stream s) { Take(s); }
 
+void Hasher::Complete(Stream s) {
+  std::unique_ptr<StreamState> owned = Take(s);
+  if (!owned->error.empty()) throw std::runtime_error(owned->error);
+}
+
 void Hasher::Work() {
   std::unique_lock<std::mutex> lock(mu_);
   for (;;) {
@@ -272,7 +292,8 @@ void Hasher::Work() {
     std::string error;
     if (!failed) {
       try {
-        st->digest.Update(job->data, job->len);
+        if (st->sink) st->sink->Update(job->data, job->len);
+        else st->digest.Update(job->data, job->len);
       } catch (const std::exception& e) {
         error = e.what();
       }

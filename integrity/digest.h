@@ -67,6 +67,14 @@ class Hasher {
     size_t size;  // capacity: the constructor's buffer_size
   };
   using Stream = uint64_t;  // a handle; 0 is never a valid stream
+  // Where a stream's bytes go instead of a SHA-256 (other checksums of the
+  // same bytes): Update gets them in order, on a worker thread, and may
+  // throw std::exception to fail the stream.
+  class Sink {
+   public:
+    virtual ~Sink() = default;
+    virtual void Update(const uint8_t* data, size_t len) = 0;
+  };
 
   // Starts the workers (>= 1); buffers >= 1 of buffer_size >= 1 bytes each.
   explicit Hasher(size_t buffers = 4, size_t buffer_size = size_t(1) << 20,
@@ -78,6 +86,8 @@ class Hasher {
   Hasher& operator=(const Hasher&) = delete;
 
   Stream NewStream();  // a new, empty digest; cheap
+  // A stream whose bytes go to sink; Complete tells when they are all in.
+  Stream NewStream(std::shared_ptr<Sink> sink);
 
   // A free buffer from the pool; blocks while all are queued for hashing.
   // Throws std::logic_error when the caller itself holds every buffer
@@ -92,6 +102,9 @@ class Hasher {
   // The same for the len bytes at b->data + offset.
   void Submit(Buffer* b, size_t offset, size_t len,
               std::initializer_list<Stream> streams);
+  // The same for count streams (count may be 0: b goes back at once).
+  void Submit(Buffer* b, size_t offset, size_t len, const Stream* streams,
+              size_t count);
   // Returns b to the pool unhashed (a read failed, nothing to hash).
   void Release(Buffer* b);
   // Queues a copy of len bytes (a piece header, say) for each of streams;
@@ -99,12 +112,17 @@ class Hasher {
   // the job, larger ones go through pool buffers (may block like Acquire).
   void SubmitCopy(const void* data, size_t len,
                   std::initializer_list<Stream> streams);
+  void SubmitCopy(const void* data, size_t len, const Stream* streams,
+                  size_t count);
 
   // Waits until all of s's queued bytes are hashed and returns its digest;
   // s is closed afterwards. Throws std::runtime_error when hashing failed.
   Sha256 Finish(Stream s);
   // Waits for s's queued bytes and closes s without a digest.
   void Discard(Stream s);
+  // Waits until all of s's queued bytes reached its sink and closes s.
+  // Throws std::runtime_error when the sink failed.
+  void Complete(Stream s);
 
  private:
   struct StreamState;
@@ -117,7 +135,7 @@ class Hasher {
   };
 
   void Queue(Buffer* b, const uint8_t* data, size_t len,
-             std::vector<uint8_t> small, std::initializer_list<Stream> ss);
+             std::vector<uint8_t> small, const Stream* ss, size_t count);
   StreamState* WaitIdle(Stream s, std::unique_lock<std::mutex>& lock);
   // Waits for s's queued bytes, then removes s and hands over its state.
   std::unique_ptr<StreamState> Take(Stream s);

@@ -276,6 +276,49 @@ TEST_P(HasherTest, DiscardAndDestructionWithQueuedWorkEnd) {
   }
 }
 
+// Keeps what a stream gives it, and fails on a byte 0xFF when asked to.
+class KeepingSink : public Hasher::Sink {
+ public:
+  explicit KeepingSink(bool fail_on_ff = false) : fail_on_ff_(fail_on_ff) {}
+  void Update(const uint8_t* data, size_t len) override {
+    if (fail_on_ff_ && std::find(data, data + len, 0xFF) != data + len)
+      throw std::runtime_error("sink: a byte it cannot take");
+    bytes.append(reinterpret_cast<const char*>(data), len);
+  }
+  std::string bytes;
+
+ private:
+  bool fail_on_ff_;
+};
+
+TEST_P(HasherTest, ASinkTakesTheSameBytesInOrderAndItsFailureIsReported) {
+  Hasher h(3, 4096, GetParam());
+  auto sink = std::make_shared<KeepingSink>();
+  Hasher::Stream digest = h.NewStream(), kept = h.NewStream(sink);
+  std::vector<uint8_t> src = test::Pattern(200000, 4);
+  std::string want;
+  for (size_t at = 0, n = 1; at < src.size(); at += n, n = n * 2 + 1) {
+    n = std::min(n, src.size() - at);
+    // Buffers for both, and copies (small and through the pool) for both.
+    if (n % 2) Feed(h, src.data() + at, n, {digest, kept});
+    else h.SubmitCopy(src.data() + at, n, {kept, digest});
+    want.append(reinterpret_cast<const char*>(src.data() + at), n);
+  }
+  h.Complete(kept);
+  EXPECT_EQ(sink->bytes, want);
+  EXPECT_EQ(ToHex(h.Finish(digest)), HexOf(want));
+  EXPECT_THROW(h.Complete(kept), std::invalid_argument);  // closed
+
+  auto failing = std::make_shared<KeepingSink>(true);
+  Hasher::Stream bad = h.NewStream(failing);
+  const uint8_t ff[3] = {1, 0xFF, 2};
+  h.SubmitCopy("ab", 2, {bad});
+  h.SubmitCopy(ff, 3, {bad});
+  h.SubmitCopy("cd", 2, {bad});  // not given to a sink that failed
+  EXPECT_THROW(h.Complete(bad), std::runtime_error);
+  EXPECT_EQ(failing->bytes, "ab");
+}
+
 // A Ctrl-C sent to the program while its workers run reaches the thread
 // that waits for it, never a worker: with SIGINT held back by this thread,
 // it stays pending until this thread lets it in, and its handler runs here.
