@@ -122,9 +122,11 @@ CreateResult CreateRecovery(const CreateOptions& o) {
       return fail(folder + ": the folder for the PAR2 files is not there");
     struct Piece {
       InputFile in;
+      FileStamp stamp;
       std::string name;
       Md5 md5_16k{}, md5{}, id{};
       uint64_t first_slice = 0, slices = 0;
+      const FileChecksums* known = nullptr;  // taken as it was written
     };
     std::vector<Piece> pieces(o.pieces.size());
     std::set<std::string> names;
@@ -140,6 +142,10 @@ CreateResult CreateRecovery(const CreateOptions& o) {
       if (Probe(DirName(o.pieces[i]) + "/.", &d, &n) == 0 || d != dir_dev ||
           n != dir_ino)
         return fail(o.pieces[i] + ": not in the folder of " + o.index);
+      struct stat st;
+      if (fstat(p.in.fd.get(), &st) != 0)
+        return fail(o.pieces[i] + ": cannot read its status: " + ErrnoText(errno));
+      p.stamp = StampOf(st);
       p.name = BaseName(o.pieces[i]);
       if (!names.insert(p.name).second)
         return fail(o.pieces[i] + ": named twice among the pieces");
@@ -149,6 +155,18 @@ CreateResult CreateRecovery(const CreateOptions& o) {
     const uint64_t slice = o.slice_size ? o.slice_size
                                         : std::max<uint64_t>(4, (largest + 3) / 4 * 4);
     r.slice_size = slice;
+    std::vector<std::vector<SliceCheck>> known_slices(pieces.size());
+    std::map<std::pair<dev_t, ino_t>, const TakenChecksums*> taken;
+    for (const TakenChecksums& k : o.known)
+      if (k.sums) taken[{k.file.dev, k.file.ino}] = &k;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      Piece& p = pieces[i];
+      auto k = taken.find({p.stamp.dev, p.stamp.ino});
+      if (k != taken.end() && k->second->file == p.stamp &&
+          k->second->sums->Length() == p.in.size &&
+          k->second->sums->Slices(slice, &known_slices[i]))
+        p.known = k->second->sums.get();
+    }
 
     // ---- the names, decided before the first byte ----
     const std::vector<VolumePlan> vols = PlanVolumes(o.index, o.recovery_slices);
@@ -173,10 +191,15 @@ CreateResult CreateRecovery(const CreateOptions& o) {
     // ---- the File IDs and the recovery set id ----
     std::vector<uint8_t> head(16384);
     for (Piece& p : pieces) {
-      size_t n = static_cast<size_t>(std::min<uint64_t>(head.size(), p.in.size));
-      std::string why;
-      if (!ReadAt(p.in.fd.get(), 0, head.data(), n, p.in.path, &why)) return fail(why);
-      p.md5_16k = Md5Hasher::Of(head.data(), n);
+      if (p.known) {
+        p.md5_16k = p.known->HeadMd5();
+        p.md5 = p.known->WholeMd5();
+      } else {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(head.size(), p.in.size));
+        std::string why;
+        if (!ReadAt(p.in.fd.get(), 0, head.data(), n, p.in.path, &why)) return fail(why);
+        p.md5_16k = Md5Hasher::Of(head.data(), n);
+      }
       p.id = FileIdOf(p.md5_16k, p.in.size, p.name);
       p.slices = (p.in.size + slice - 1) / slice;
     }
@@ -213,7 +236,8 @@ CreateResult CreateRecovery(const CreateOptions& o) {
       parts.paths.push_back(outputs[i] + ".part");
     }
 
-    // ---- one pass over the pieces: hashes and recovery slices ----
+    // ---- one pass over the pieces: recovery slices, and the checks of
+    // the pieces not hashed already ----
     Field field;
     const std::vector<uint16_t> constants = InputConstants(field, static_cast<uint32_t>(slices));
     const uint32_t nrec = o.recovery_slices;
@@ -229,11 +253,14 @@ CreateResult CreateRecovery(const CreateOptions& o) {
       uint32_t crc = 0;
       uint64_t have = 0;
     };
+    // One per source; null for the slices of pieces whose checks are known.
     std::vector<std::unique_ptr<SliceState>> state;
-    std::vector<std::optional<Md5Hasher>> whole(pieces.size());
+    bool hash_any = false;
     for (size_t i : order) {
       Piece& p = pieces[i];
-      if (p.slices > 1) {
+      if (p.known) {
+        // Its MD5s are in hand already.
+      } else if (p.slices > 1) {
         // Several slices: the whole file's MD5 takes a pass of its own.
         Md5Hasher h;
         std::vector<uint8_t> buf(1 << 20);
@@ -256,15 +283,22 @@ CreateResult CreateRecovery(const CreateOptions& o) {
         const uint16_t c = constants[job.sources.size()];
         for (uint32_t e = 0; e < nrec; ++e) s.coef.push_back(field.Pow(c, e));
         job.sources.push_back(std::move(s));
-        state.emplace_back(new SliceState{i, k, Md5Hasher(), 0, 0});
+        if (p.known) {
+          state.emplace_back();
+        } else {
+          state.emplace_back(new SliceState{i, k, Md5Hasher(), 0, 0});
+          hash_any = true;
+        }
       }
     }
-    job.on_bytes = [&](size_t src, const uint8_t* data, size_t len) {
-      SliceState& s = *state[src];
-      s.md5.Update(data, len);
-      s.crc = Crc32(s.crc, data, len);
-      s.have += len;
-    };
+    if (hash_any)
+      job.on_bytes = [&](size_t src, const uint8_t* data, size_t len) {
+        if (!state[src]) return;
+        SliceState& s = *state[src];
+        s.md5.Update(data, len);
+        s.crc = Crc32(s.crc, data, len);
+        s.have += len;
+      };
     // Recovery slice e goes to the volume holding it, after the slices
     // before it there.
     const uint64_t rec_packet = kHeaderSize + 4 + slice;
@@ -299,6 +333,7 @@ CreateResult CreateRecovery(const CreateOptions& o) {
 
     // ---- the packets that describe the set ----
     for (size_t src = 0; src < state.size(); ++src) {
+      if (!state[src]) continue;
       SliceState& s = *state[src];
       Piece& p = pieces[s.piece];
       if (p.slices == 1) p.md5 = Md5Hasher(s.md5).Final();
@@ -309,7 +344,11 @@ CreateResult CreateRecovery(const CreateOptions& o) {
       Piece& p = pieces[i];
       IfscPacket ifsc;
       ifsc.file_id = p.id;
-      for (uint64_t k = 0; k < p.slices; ++k, ++src) {
+      if (p.known) {
+        ifsc.slices = known_slices[i];
+        src += p.slices;
+      }
+      for (uint64_t k = 0; !p.known && k < p.slices; ++k, ++src) {
         SliceState& s = *state[src];
         if (s.have != job.sources[src].available)
           return fail(p.in.path + ": read short (it changed while we read it)");
@@ -340,11 +379,13 @@ CreateResult CreateRecovery(const CreateOptions& o) {
       if (!fds[f].Close())
         return fail(parts.paths[f] + ": write error: " + ErrnoText(errno));
     }
-    // A piece that changed under us makes the data worthless.
+    // A piece that changed under us makes the data worthless; one whose
+    // checks were taken before must not have been written to at all.
     for (const Piece& p : pieces) {
       struct stat st;
       if (fstat(p.in.fd.get(), &st) != 0 ||
-          static_cast<uint64_t>(st.st_size) != p.in.size)
+          static_cast<uint64_t>(st.st_size) != p.in.size ||
+          (p.known && !(StampOf(st) == p.stamp)))
         return fail(p.in.path + ": changed while the recovery data was made");
     }
 

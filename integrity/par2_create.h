@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "integrity/par2_checksums.h"
 #include "integrity/par2_engine.h"
 #include "integrity/par2_format.h"
 
@@ -31,6 +32,12 @@ struct CreateOptions {
   // exist already; true replaces them (once the new ones are complete).
   // Without it, an existing output is an error.
   std::function<bool(const std::vector<std::string>&)> confirm_replace;
+  // Checksums of pieces taken while they were written, in any order. A
+  // piece that is still the file one of them was taken of (device, inode,
+  // size, time of last change), and whose slices they fit, is not hashed
+  // again: it is read only for the recovery slices. The others are hashed
+  // as they are read.
+  std::vector<TakenChecksums> known;
   Progress progress;  // bytes of the pieces read / their total
   uint64_t memory_limit = kDefaultMemoryLimit;
   unsigned threads = 2;

@@ -2,6 +2,7 @@
 // and the matrix a repair inverts, and create/repair on real files where
 // par2cmdline cannot see (memory bounds, refusals, symbolic links, FIFOs,
 // cancellation). par2/par2.sh checks the same files against par2cmdline.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <map>
 
 #include "integrity/gf16.h"
+#include "integrity/par2_checksums.h"
 #include "integrity/par2_create.h"
 #include "integrity/par2_format.h"
 #include "integrity/par2_io.h"
@@ -200,6 +202,60 @@ TEST(Par2Create, AmountIsACountOrAShareRoundedUp) {
     EXPECT_FALSE(ParseRecoveryAmount(bad, 3, &n, &why)) << bad;
 }
 
+// ---- checksums taken as the bytes go by ---------------------------------------
+
+// What the File Description and IFSC packets hold for bytes, computed from
+// all of them at once: slices of slice_size padded with zeros.
+struct Reference {
+  Md5 whole{}, head{};
+  std::vector<SliceCheck> slices;
+};
+Reference ReferenceFor(const std::vector<uint8_t>& b, uint64_t slice_size) {
+  Reference r;
+  r.whole = Md5Hasher::Of(b.data(), b.size());
+  r.head = Md5Hasher::Of(b.data(), std::min<size_t>(b.size(), 16384));
+  for (uint64_t at = 0; at < b.size(); at += slice_size) {
+    std::vector<uint8_t> slice(slice_size, 0);
+    size_t n = static_cast<size_t>(std::min<uint64_t>(slice_size, b.size() - at));
+    std::copy(b.begin() + at, b.begin() + at + n, slice.begin());
+    r.slices.push_back({Md5Hasher::Of(slice.data(), slice.size()),
+                        Crc32(0, slice.data(), slice.size())});
+  }
+  return r;
+}
+
+// Feeds b in pieces of ever other sizes, as a copy hands them over.
+void FeedAll(FileChecksums* sums, const std::vector<uint8_t>& b) {
+  for (size_t at = 0, n = 1; at < b.size(); at += n, n = n * 3 % 50021 + 7)
+    sums->Update(b.data() + at, std::min(n, b.size() - at));
+}
+
+TEST(Par2Checksums, InPassingEqualWhatTheWholeFileGives) {
+  for (uint64_t taken : {uint64_t{0}, uint64_t{40000}}) {
+    for (size_t len : {0, 1, 16383, 16384, 16385, 39999, 40000, 40001, 80000, 123457}) {
+      SCOPED_TRACE("taken in slices of " + std::to_string(taken) + ", " +
+                   std::to_string(len) + " bytes");
+      std::vector<uint8_t> b = Pattern(len, static_cast<uint32_t>(len));
+      FileChecksums sums(taken);
+      FeedAll(&sums, b);
+      EXPECT_EQ(sums.Length(), len);
+      Reference want = ReferenceFor(b, 40000);
+      EXPECT_EQ(sums.WholeMd5(), want.whole);
+      EXPECT_EQ(sums.HeadMd5(), want.head);
+      // Every size the bytes were taken in, or one that holds the whole
+      // file in one slice as they were taken: the checks as computed at
+      // once. Any other size cannot be told from them.
+      for (uint64_t size : {uint64_t{40000}, uint64_t{123460}, uint64_t{60000}}) {
+        std::vector<SliceCheck> got;
+        const bool one_slice = len <= size && (taken == 0 || len <= taken);
+        const bool fits = size == taken || one_slice;
+        ASSERT_EQ(sums.Slices(size, &got), fits) << size;
+        if (fits) EXPECT_EQ(got, ReferenceFor(b, size).slices) << size;
+      }
+    }
+  }
+}
+
 // ---- create and repair on disk ---------------------------------------------
 
 struct Set {
@@ -275,6 +331,119 @@ TEST(Par2Create, ChunksStayWithinTheMemoryWhateverTheSliceSize) {
           << slice << " bytes, " << outputs << " outputs";
     }
   }
+}
+
+// A set whose checksums are taken as the pieces are written: they describe
+// the pieces in place of a hash of them in the pass that makes the data.
+std::vector<TakenChecksums> TakeAll(const Set& s, uint64_t slice_size) {
+  std::vector<TakenChecksums> taken;
+  for (size_t i = 0; i < s.pieces.size(); ++i) {
+    auto sums = std::make_shared<FileChecksums>(slice_size);
+    FeedAll(sums.get(), s.bytes[i]);
+    struct stat st;
+    EXPECT_EQ(stat(s.pieces[i].c_str(), &st), 0);
+    taken.push_back({StampOf(st), sums});
+  }
+  return taken;
+}
+
+TEST(Par2Create, ChecksumsTakenInPassingWriteTheSameBytes) {
+  // Four pieces of 100000 bytes and a short last one.
+  Set s;
+  MakeSet(&s, 5, 100000);
+  struct Case {
+    uint64_t slice;  // 0: one slice per piece
+    uint64_t taken;  // the slices the checksums were taken in
+  };
+  for (Case c : {Case{0, 0}, Case{40000, 40000}, Case{40000, 0}}) {
+    SCOPED_TRACE("slices " + std::to_string(c.slice) + ", taken in " +
+                 std::to_string(c.taken));
+    CreateOptions o;
+    o.pieces = s.pieces;
+    o.index = s.index;
+    o.recovery_slices = 3;
+    o.slice_size = c.slice;
+    CreateResult hashed = CreateRecovery(o);
+    ASSERT_TRUE(hashed.ok) << hashed.error;
+    auto want = Snapshot(s.dir.path());
+    for (const std::string& w : hashed.written) unlink(w.c_str());
+    o.known = TakeAll(s, c.taken);
+    CreateResult r = CreateRecovery(o);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(Snapshot(s.dir.path()), want);
+    for (const std::string& w : r.written) unlink(w.c_str());
+  }
+}
+
+// The MD5 the index gives the piece at path.
+Md5 DescribedMd5(const std::string& index, const std::string& path) {
+  FileContents c = Read(ReadFile(index));
+  for (const auto& d : c.descs)
+    if (d.second.name == BaseName(path)) return d.second.md5;
+  ADD_FAILURE() << "no File Description for " << path;
+  return {};
+}
+
+// Gives path the time of last change ns (nanoseconds since the epoch).
+void SetChangeTime(const std::string& path, int64_t ns) {
+  struct timespec times[2] = {{0, UTIME_OMIT},
+                              {static_cast<time_t>(ns / 1000000000),
+                               static_cast<long>(ns % 1000000000)}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+TEST(Par2Create, TakenChecksumsCountOnlyForTheFileAsItWasThen) {
+  Set s;
+  MakeSet(&s, 3, 50000);
+  const std::vector<uint8_t> before = s.bytes[1];
+  std::vector<TakenChecksums> taken = TakeAll(s, 0);
+  const int64_t then = taken[1].file.mtime_ns;
+  const std::vector<uint8_t> now = Pattern(50000, 77);
+  CreateOptions o;
+  o.pieces = s.pieces;
+  o.index = s.index;
+  o.recovery_slices = 1;
+  o.confirm_replace = [](const std::vector<std::string>&) { return true; };
+
+  // Rewritten in place within one tick of the clock, so that its stamp is
+  // still that of the checksums: they are believed, the piece is not
+  // hashed again.
+  {
+    int fd = open(s.pieces[1].c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(pwrite(fd, now.data(), now.size(), 0), static_cast<ssize_t>(now.size()));
+    close(fd);
+  }
+  SetChangeTime(s.pieces[1], then);
+  o.known = taken;
+  ASSERT_TRUE(CreateRecovery(o).ok);
+  EXPECT_EQ(DescribedMd5(s.index, s.pieces[1]), Md5Hasher::Of(before.data(), before.size()));
+
+  // Changed since: hashed anew.
+  SetChangeTime(s.pieces[1], then + 1000000000);
+  ASSERT_TRUE(CreateRecovery(o).ok);
+  EXPECT_EQ(DescribedMd5(s.index, s.pieces[1]), Md5Hasher::Of(now.data(), now.size()));
+
+  // Another file under the name, of the same size and time: hashed anew.
+  WriteFile(s.pieces[1] + ".new", now);
+  SetChangeTime(s.pieces[1] + ".new", then);
+  SetChangeTime(s.pieces[1], then);
+  ASSERT_EQ(rename((s.pieces[1] + ".new").c_str(), s.pieces[1].c_str()), 0);
+  s.bytes[1] = now;
+  ASSERT_TRUE(CreateRecovery(o).ok);
+  EXPECT_EQ(DescribedMd5(s.index, s.pieces[1]), Md5Hasher::Of(now.data(), now.size()));
+  EXPECT_EQ(DescribedMd5(s.index, s.pieces[0]), Md5Hasher::Of(s.bytes[0].data(), s.bytes[0].size()));
+
+  // Written to while the recovery data is made: refused, nothing written.
+  o.known = TakeAll(s, 0);
+  for (const std::string& w : OutputNames(s.index, 1)) unlink(w.c_str());
+  const int64_t later = o.known[2].file.mtime_ns + 1000000000;
+  o.progress.report = [&](uint64_t, uint64_t) { SetChangeTime(s.pieces[2], later); };
+  CreateResult r = CreateRecovery(o);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("piece.c02: changed while the recovery data was made"),
+            std::string::npos) << r.error;
+  EXPECT_EQ(List(s.dir.path()).size(), 3u);
 }
 
 TEST(Par2Repair, RebuildsWithSmallMemoryAndKeepsTheDamagedPiece) {
