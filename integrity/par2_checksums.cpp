@@ -17,58 +17,80 @@ Md5 Padded(const Md5Hasher& running, uint64_t zeros) {
 }  // namespace
 
 FileChecksums::FileChecksums(uint64_t slice_size) : slice_(slice_size) {
-  slice_md5_.emplace();
+  md5_.slice.emplace();
 }
 
-void FileChecksums::EndSlice() {
-  // The first slice's digest so far is the whole file's too: carry it on
-  // from here rather than hash every byte twice from the start.
-  if (!whole_) whole_.emplace(*slice_md5_);
-  done_.push_back({Md5Hasher(*slice_md5_).Final(), slice_crc_});
-  slice_md5_.emplace();
-  slice_crc_ = 0;
-  slice_have_ = 0;
+size_t FileChecksums::Position::Take(uint64_t slice, size_t len) {
+  size_t n = len;
+  if (slice != 0) n = static_cast<size_t>(std::min<uint64_t>(n, slice - slice_have));
+  slice_have += n;
+  length += n;
+  return n;
 }
 
 void FileChecksums::Update(const void* data, size_t len) {
+  UpdateMd5(data, len);
+  UpdateCrc(data, len);
+}
+
+void FileChecksums::UpdateMd5(const void* data, size_t len) {
   const uint8_t* p = static_cast<const uint8_t*>(data);
-  if (length_ < kHead) {
-    head_.Update(p, static_cast<size_t>(std::min<uint64_t>(len, kHead - length_)));
-  }
+  Md5Half& h = md5_;
+  if (h.at.length < kHead)
+    h.head.Update(p, static_cast<size_t>(std::min<uint64_t>(len, kHead - h.at.length)));
   while (len > 0) {
-    // A full slice is closed only when more bytes come: the last one stays
-    // open for Slices and WholeMd5.
-    if (slice_ != 0 && slice_have_ == slice_) EndSlice();
-    size_t n = len;
-    if (slice_ != 0) n = static_cast<size_t>(std::min<uint64_t>(n, slice_ - slice_have_));
-    slice_md5_->Update(p, n);
-    slice_crc_ = Crc32(slice_crc_, p, n);
-    if (whole_) whole_->Update(p, n);
-    slice_have_ += n;
-    length_ += n;
+    if (h.at.SliceEnds(slice_)) {
+      // The first slice's digest so far is the whole file's too: carry it
+      // on from here rather than hash every byte twice from the start.
+      if (!h.whole) h.whole.emplace(*h.slice);
+      h.done.push_back(Md5Hasher(*h.slice).Final());
+      h.slice.emplace();
+      h.at.slice_have = 0;
+    }
+    const size_t n = h.at.Take(slice_, len);
+    h.slice->Update(p, n);
+    if (h.whole) h.whole->Update(p, n);
+    p += n;
+    len -= n;
+  }
+}
+
+void FileChecksums::UpdateCrc(const void* data, size_t len) {
+  const uint8_t* p = static_cast<const uint8_t*>(data);
+  CrcHalf& h = crc_;
+  while (len > 0) {
+    if (h.at.SliceEnds(slice_)) {
+      h.done.push_back(h.slice);
+      h.slice = 0;
+      h.at.slice_have = 0;
+    }
+    const size_t n = h.at.Take(slice_, len);
+    h.slice = Crc32(h.slice, p, n);
     p += n;
     len -= n;
   }
 }
 
 Md5 FileChecksums::WholeMd5() const {
-  return Md5Hasher(whole_ ? *whole_ : *slice_md5_).Final();
+  return Md5Hasher(md5_.whole ? *md5_.whole : *md5_.slice).Final();
 }
 
-Md5 FileChecksums::HeadMd5() const { return Md5Hasher(head_).Final(); }
+Md5 FileChecksums::HeadMd5() const { return Md5Hasher(md5_.head).Final(); }
 
 bool FileChecksums::Slices(uint64_t slice_size, std::vector<SliceCheck>* out) const {
   out->clear();
-  if (slice_size == 0) return false;
-  if (length_ == 0) return true;
+  const uint64_t length = md5_.at.length;
+  if (slice_size == 0 || crc_.at.length != length) return false;
+  if (length == 0) return true;
   if (slice_size == slice_) {
-    *out = done_;
-  } else if (!done_.empty() || length_ > slice_size) {
+    for (size_t k = 0; k < md5_.done.size(); ++k)
+      out->push_back({md5_.done[k], crc_.done[k]});
+  } else if (!md5_.done.empty() || length > slice_size) {
     return false;  // cut at other places
   }
   // The open slice: the only one when the sizes differ.
-  const uint64_t pad = slice_size - slice_have_;
-  out->push_back({Padded(*slice_md5_, pad), Crc32Zeros(slice_crc_, pad)});
+  const uint64_t pad = slice_size - md5_.at.slice_have;
+  out->push_back({Padded(*md5_.slice, pad), Crc32Zeros(crc_.slice, pad)});
   return true;
 }
 

@@ -29,29 +29,54 @@ class FileChecksums {
 
   // The file's next bytes. Throws std::runtime_error when libcrypto fails.
   void Update(const void* data, size_t len);
+  // The same in two halves, the MD5s and the CRC-32s, each of which takes
+  // every byte in order: two threads may feed one each at the same time
+  // (MD5 is three times as slow, and a file's bytes go through it one
+  // after the other). The results are there once both have all the bytes.
+  void UpdateMd5(const void* data, size_t len);
+  void UpdateCrc(const void* data, size_t len);
 
-  uint64_t Length() const { return length_; }
+  uint64_t Length() const { return md5_.at.length; }
   Md5 WholeMd5() const;  // of every byte so far
   Md5 HeadMd5() const;   // of the first 16 KiB (all of a shorter file)
   // The slices' checks for slices of slice_size bytes, the last one padded
   // with zeros, as the Input File Slice Checksum packet holds them (none for
   // an empty file). False when the bytes were taken in slices of another
-  // size and the file is longer than one slice of either.
+  // size and the file is longer than one slice of either, or when the
+  // halves were not given the same bytes.
   bool Slices(uint64_t slice_size, std::vector<SliceCheck>* out) const;
 
  private:
-  void EndSlice();
+  // How far a half is, and where its current slice began.
+  struct Position {
+    uint64_t length = 0;
+    uint64_t slice_have = 0;  // bytes of the current slice
+    // Whether the current slice is full and more bytes come: it is closed
+    // only then, so that the last one stays open for Slices and WholeMd5.
+    bool SliceEnds(uint64_t slice) const {
+      return slice != 0 && slice_have == slice;
+    }
+    // Of len bytes, those that belong to the current slice.
+    size_t Take(uint64_t slice, size_t len);
+  };
+  struct Md5Half {
+    Position at;
+    Md5Hasher head;
+    // The current slice; while it is the first one it holds the whole
+    // file, and whole starts only once there is a second.
+    std::optional<Md5Hasher> slice;
+    std::optional<Md5Hasher> whole;
+    std::vector<Md5> done;  // the slices before the current one
+  };
+  struct CrcHalf {
+    Position at;
+    uint32_t slice = 0;
+    std::vector<uint32_t> done;
+  };
 
   const uint64_t slice_;
-  uint64_t length_ = 0;
-  Md5Hasher head_;
-  // The current slice; while it is the first one it holds the whole file,
-  // and whole_ starts only once there is a second.
-  std::optional<Md5Hasher> slice_md5_;
-  uint32_t slice_crc_ = 0;
-  uint64_t slice_have_ = 0;
-  std::optional<Md5Hasher> whole_;
-  std::vector<SliceCheck> done_;  // the slices before the current one
+  Md5Half md5_;
+  CrcHalf crc_;
 };
 
 // Which file checksums were taken of, as it was once they were complete: a

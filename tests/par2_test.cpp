@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <map>
+#include <thread>
 
 #include "integrity/gf16.h"
 #include "integrity/par2_checksums.h"
@@ -254,6 +255,32 @@ TEST(Par2Checksums, InPassingEqualWhatTheWholeFileGives) {
       }
     }
   }
+}
+
+TEST(Par2Checksums, HalvesFedOnTwoThreadsGiveTheSameAndMustAgree) {
+  std::vector<uint8_t> b = Pattern(300001, 5);
+  FileChecksums sums(65536);
+  // The MD5s in chunks of one size, the CRC-32s in another, at once.
+  std::thread md5([&] {
+    for (size_t at = 0; at < b.size(); at += 4096)
+      sums.UpdateMd5(b.data() + at, std::min<size_t>(4096, b.size() - at));
+  });
+  std::thread crc([&] {
+    for (size_t at = 0; at < b.size(); at += 70001)
+      sums.UpdateCrc(b.data() + at, std::min<size_t>(70001, b.size() - at));
+  });
+  md5.join();
+  crc.join();
+  std::vector<SliceCheck> got;
+  ASSERT_TRUE(sums.Slices(65536, &got));
+  EXPECT_EQ(got, ReferenceFor(b, 65536).slices);
+  EXPECT_EQ(sums.WholeMd5(), Md5Hasher::Of(b.data(), b.size()));
+
+  // A half that missed bytes: no slices to give.
+  FileChecksums short_crc(0);
+  short_crc.UpdateMd5(b.data(), 1000);
+  short_crc.UpdateCrc(b.data(), 999);
+  EXPECT_FALSE(short_crc.Slices(1000, &got));
 }
 
 // ---- create and repair on disk ---------------------------------------------
