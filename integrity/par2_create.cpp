@@ -155,6 +155,8 @@ CreateResult CreateRecovery(const CreateOptions& o) {
     const uint64_t slice = o.slice_size ? o.slice_size
                                         : std::max<uint64_t>(4, (largest + 3) / 4 * 4);
     r.slice_size = slice;
+    // The checksums taken as the pieces were written, for each piece that
+    // is still the file they were taken of and whose slices they fit.
     std::vector<std::vector<SliceCheck>> known_slices(pieces.size());
     std::map<std::pair<dev_t, ino_t>, const TakenChecksums*> taken;
     for (const TakenChecksums& k : o.known)
