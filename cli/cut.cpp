@@ -1,6 +1,8 @@
 // parvex cut: a file, or standard input, into a piece set, with its
 // checksum list and, on request, recovery data beside it.
 #include <stdio.h>
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -209,7 +211,17 @@ int RunCut(Parvex& x, const Options& o) {
     companions.push_back('\0');
     x.platform.StartDigests();
   }
-  if (recovery_slices != 0) companions += RecoverySuffixes(recovery_slices);
+  if (recovery_slices != 0) {
+    companions += RecoverySuffixes(recovery_slices);
+    // The pieces' PAR2 checksums are taken as they are written; the
+    // recovery step then reads them only for the recovery slices.
+    x.platform.StartPar2Checksums([](FileHandle f, par2::FileStamp* stamp) {
+      struct stat st;
+      if (!PosixPlatform::StatOf(f, &st) || !S_ISREG(st.st_mode)) return false;
+      *stamp = par2::StampOf(st);
+      return true;
+    });
+  }
   if (!companions.empty()) {
     companions.pop_back();  // SetCompanions closes the list itself
     p.SetCompanions(companions);
@@ -254,7 +266,7 @@ int RunCut(Parvex& x, const Options& o) {
     const par2::CreateResult r = WriteRecovery(
         x.platform, pieces, recovery_slices,
         [&p](const std::string& path) { return p.Agreed(path.c_str()); },
-        Tr(lang, "Recovery data"));
+        Tr(lang, "Recovery data"), x.platform.TakePar2Checksums());
     if (!r.ok) {
       p.Notify(p.Cancelled()
                    ? Tr(lang, "recovery data: cancelled; none was written")

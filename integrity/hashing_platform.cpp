@@ -10,22 +10,91 @@ namespace {
 
 // Four buffers of the copy's chunk: the copy reads into one while the
 // others wait to be hashed. Two workers hash a piece's and the output's
-// digest of the same bytes side by side.
+// digest of the same bytes side by side. With PAR2 checksums, sixteen: the
+// copy runs up to 16 chunks ahead of a piece's MD5, into the next piece,
+// whose MD5 the other worker can then take.
 constexpr size_t kBuffers = 4;
+constexpr size_t kPar2Buffers = 16;
 constexpr size_t kWorkers = 2;
 
 void HashFailure(Failure* why, const char* path, const std::exception& e) {
   if (why) Format(why->text, sizeof why->text, "%s: SHA-256: %s", path, e.what());
 }
 
+// A written file's bytes into one half of its PAR2 checksums.
+class Par2Sink final : public Hasher::Sink {
+ public:
+  Par2Sink(std::shared_ptr<par2::FileChecksums> sums, bool md5)
+      : sums_(std::move(sums)), md5_(md5) {}
+  void Update(const uint8_t* data, size_t len) override {
+    if (md5_) sums_->UpdateMd5(data, len);
+    else sums_->UpdateCrc(data, len);
+  }
+
+ private:
+  std::shared_ptr<par2::FileChecksums> sums_;
+  bool md5_;
+};
+
 }  // namespace
 
 HashingPlatform::HashingPlatform(Platform& inner) : inner_(inner) {}
 HashingPlatform::~HashingPlatform() = default;
 
-void HashingPlatform::StartDigests() {
+void HashingPlatform::StartHasher() {
   if (!hasher_)
-    hasher_ = std::make_unique<Hasher>(kBuffers, ChunkSize() + 8192, kWorkers);
+    hasher_ = std::make_unique<Hasher>(par2_ ? kPar2Buffers : kBuffers,
+                                       ChunkSize() + 8192, kWorkers);
+}
+
+void HashingPlatform::StartDigests() {
+  StartHasher();
+  take_digests_ = true;
+}
+
+void HashingPlatform::StartPar2Checksums(StampOf stamp_of,
+                                         uint64_t slice_size) {
+  par2_ = true;
+  par2_slice_ = slice_size;
+  stamp_of_ = std::move(stamp_of);
+  // No file is open yet: the hasher may start again with more buffers.
+  if (hasher_ && open_.empty() && closed_.empty()) hasher_.reset();
+  StartHasher();
+}
+
+void HashingPlatform::Drop(Hasher::Stream s) {
+  try {
+    hasher_->Discard(s);
+  } catch (const std::exception&) {
+  }
+}
+
+std::vector<par2::TakenChecksums> HashingPlatform::TakePar2Checksums() {
+  std::vector<par2::TakenChecksums> out;
+  for (ClosedPar2& c : closed_par2_) {
+    try {
+      hasher_->Complete(c.md5);
+    } catch (const std::exception&) {
+      Drop(c.crc);
+      continue;  // left out: the recovery data reads the file instead
+    }
+    try {
+      hasher_->Complete(c.crc);
+      out.push_back({c.file, c.sums});
+    } catch (const std::exception&) {
+    }
+  }
+  closed_par2_.clear();
+  return out;
+}
+
+size_t HashingPlatform::StreamsOf(const Open& o, Hasher::Stream out[3]) {
+  size_t n = 0;
+  if (o.broken) return 0;
+  if (o.stream) out[n++] = o.stream;
+  if (o.par2_md5) out[n++] = o.par2_md5;
+  if (o.par2_crc) out[n++] = o.par2_crc;
+  return n;
 }
 
 void HashingPlatform::Expect(std::map<std::string, Sha256> pieces,
@@ -44,7 +113,7 @@ HashingPlatform::Open* HashingPlatform::Find(FileHandle f) {
 }
 
 FileHandle HashingPlatform::Track(FileHandle f, bool writing) {
-  if (f && hasher_) {
+  if (f && take_digests_) {
     Open& o = open_[f];
     o.stream = hasher_->NewStream();
     o.writing = writing;
@@ -66,8 +135,10 @@ bool HashingPlatform::Hash(FileHandle f, const void* data, uint32_t n,
                            Failure* why) {
   Open* o = Find(f);
   if (!o || o->broken || n == 0) return true;
+  Hasher::Stream streams[3];
+  const size_t count = StreamsOf(*o, streams);
   try {
-    hasher_->SubmitCopy(data, n, {o->stream});
+    if (count) hasher_->SubmitCopy(data, n, streams, count);
   } catch (const std::exception& e) {
     HashFailure(why, PathOf(f), e);
     return false;
@@ -125,7 +196,22 @@ FileHandle HashingPlatform::OpenSource(const char* path, Failure* why) {
 
 FileHandle HashingPlatform::OpenWrite(const char* path, FileHandle like,
                                       bool replace, Failure* why) {
-  return Track(inner_.OpenWrite(path, like, replace, why), true);
+  FileHandle f = Track(inner_.OpenWrite(path, like, replace, why), true);
+  if (f && par2_) {
+    try {
+      auto sums = std::make_shared<par2::FileChecksums>(par2_slice_);
+      auto md5 = std::make_shared<Par2Sink>(sums, true);
+      auto crc = std::make_shared<Par2Sink>(sums, false);
+      Open& o = open_[f];
+      o.writing = true;
+      o.par2_md5 = hasher_->NewStream(std::move(md5));
+      o.par2_crc = hasher_->NewStream(std::move(crc));
+      o.sums = std::move(sums);
+    } catch (const std::exception&) {
+      // No checksums for this file: the recovery data reads it instead.
+    }
+  }
+  return f;
 }
 
 FileHandle HashingPlatform::OpenStandardInput(Failure* why) {
@@ -210,18 +296,20 @@ bool HashingPlatform::Copy(FileHandle src, FileHandle dst, void* buf,
     hasher_->Release(b);
     return read;
   }
-  Hasher::Stream a = in && !in->broken ? in->stream : 0;
-  Hasher::Stream c = out && !out->broken ? out->stream : 0;
+  // The source's digest, and the output's digest and PAR2 checksums.
+  Hasher::Stream streams[6];
+  size_t count = 0;
+  if (in) count += StreamsOf(*in, streams + count);
+  if (out) count += StreamsOf(*out, streams + count);
   try {
-    if (a && c) hasher_->Submit(b, offset, *got, {a, c});
-    else if (a || c) hasher_->Submit(b, offset, *got, {a ? a : c});
+    if (count) hasher_->Submit(b, offset, *got, streams, count);
     else hasher_->Release(b);
   } catch (const std::exception& e) {
     HashFailure(why, PathOf(src), e);
     return false;
   }
-  if (a) in->pos += *got;
-  if (c) out->pos += *got;
+  if (in && !in->broken) in->pos += *got;
+  if (out && !out->broken) out->pos += *got;
   return inner_.Write(dst, at, *got, why);
 }
 
@@ -234,11 +322,10 @@ bool HashingPlatform::Commit(FileHandle f, bool replace, bool* taken,
   // list of pieces only): the last ones have not been checked yet.
   if (o && o->writing && !expect_.empty() && !CheckPieces(true, why))
     return false;
-  if (o && expect_output_ && !o->broken) {
+  if (o && expect_output_ && !o->broken && o->stream) {
     Sha256 d;
     if (!Finish(o->stream, &d, why)) return false;
     o->stream = 0;
-    o->broken = true;
     digests_[PathOf(f)] = d;
     if (d != output_) {
       mismatched_ = true;
@@ -263,17 +350,21 @@ void HashingPlatform::Close(FileHandle f) {
     open_.erase(it);
     uint64_t length = 0;
     Failure ignored;
-    bool whole = !o.broken && o.stream != 0 &&
+    bool whole = !o.broken &&
                  (o.is_stream ? o.ended
                               : inner_.Length(f, &length, &ignored) &&
                                     length == o.pos);
-    if (whole) {
-      closed_.push_back({PathOf(f), o.writing, o.stream});
-    } else if (o.stream != 0) {
-      try {
-        hasher_->Discard(o.stream);
-      } catch (const std::exception&) {
-      }
+    if (o.stream != 0 && whole) closed_.push_back({PathOf(f), o.writing, o.stream});
+    else if (o.stream != 0) Drop(o.stream);
+    // The file as it is now, after the last byte written: a later change
+    // to it tells that these checksums are no longer its.
+    par2::FileStamp stamp;
+    if (o.par2_md5 != 0 && o.par2_crc != 0 && whole && stamp_of_ &&
+        stamp_of_(f, &stamp)) {
+      closed_par2_.push_back({o.par2_md5, o.par2_crc, stamp, o.sums});
+    } else {
+      if (o.par2_md5 != 0) Drop(o.par2_md5);
+      if (o.par2_crc != 0) Drop(o.par2_crc);
     }
   }
   inner_.Close(f);

@@ -2,9 +2,12 @@
 // every operation goes to the platform inside, and once started, every
 // byte read from a file or written to one on the way is handed to a
 // background hasher, so that a cut can list its pieces' digests and a join
-// can check its pieces and its output while it copies.
+// can check its pieces and its output while it copies. The same hasher can
+// take the PAR2 checksums of every file written, for recovery data made
+// after a cut.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "integrity/digest.h"
+#include "integrity/par2_checksums.h"
 #include "platform/platform.h"
 
 namespace pvx {
@@ -26,6 +30,19 @@ class HashingPlatform final : public Platform {
 
   // Digests every file opened from now on.
   void StartDigests();
+  // How a written file is identified once it is complete (false: it
+  // cannot be, and its checksums are not kept); the inner platform's.
+  using StampOf = std::function<bool(FileHandle f, par2::FileStamp* stamp)>;
+  // Takes the PAR2 checksums of every file written from now on, in slices
+  // of slice_size bytes (0: one slice per file), off the copying thread.
+  // Called before the first file is opened, it gives the hasher room for
+  // more than a piece in flight, so that the MD5s of two pieces (each a
+  // chain of one block after the other) run side by side.
+  void StartPar2Checksums(StampOf stamp_of, uint64_t slice_size = 0);
+  // Those of the files written whole and in order since, each with the
+  // file it was taken of. Waits for the hasher. A file whose checksums
+  // could not be taken is left out (the recovery data then reads it).
+  std::vector<par2::TakenChecksums> TakePar2Checksums();
 
   // What a join must find. pieces: the digest each piece must have, by the
   // path it is read from; output: the digest of the one file it writes (or
@@ -135,7 +152,11 @@ class HashingPlatform final : public Platform {
 
  private:
   struct Open {
-    Hasher::Stream stream = 0;
+    Hasher::Stream stream = 0;  // its SHA-256, when digests were started
+    // Its PAR2 checksums (written files): the MD5s and the CRC-32s, into
+    // sums.
+    Hasher::Stream par2_md5 = 0, par2_crc = 0;
+    std::shared_ptr<par2::FileChecksums> sums;
     uint64_t pos = 0;      // bytes hashed from the start
     bool writing = false;
     bool broken = false;   // not read in one pass from the start
@@ -148,7 +169,17 @@ class HashingPlatform final : public Platform {
     Hasher::Stream stream;
     bool checked = false;
   };
+  struct ClosedPar2 {
+    Hasher::Stream md5, crc;
+    par2::FileStamp file;
+    std::shared_ptr<par2::FileChecksums> sums;
+  };
   Open* Find(FileHandle f);
+  // The streams an open file's bytes go to; how many (0 .. 3).
+  static size_t StreamsOf(const Open& o, Hasher::Stream out[3]);
+  // Waits for s's bytes and closes it, whatever became of them.
+  void Drop(Hasher::Stream s);
+  void StartHasher();
   // Starts a digest of f, opened for reading (or for writing); returns f.
   FileHandle Track(FileHandle f, bool writing);
   // Queues bytes for f's digest.
@@ -160,6 +191,11 @@ class HashingPlatform final : public Platform {
 
   Platform& inner_;
   std::unique_ptr<Hasher> hasher_;
+  bool take_digests_ = false;  // SHA-256 of every file opened
+  bool par2_ = false;          // PAR2 checksums of every file written
+  uint64_t par2_slice_ = 0;
+  StampOf stamp_of_;
+  std::vector<ClosedPar2> closed_par2_;
   std::unordered_map<FileHandle, Open> open_;
   std::vector<Closed> closed_;
   size_t first_unchecked_ = 0;  // closed_ before it: checked or written

@@ -93,11 +93,12 @@ par2::Progress PlatformProgress(Platform& p) {
 par2::CreateResult WriteRecovery(
     Platform& p, const std::vector<std::string>& pieces, uint32_t slices,
     const std::function<bool(const std::string&)>& agreed,
-    const char* caption) {
+    const char* caption, std::vector<par2::TakenChecksums> known) {
   par2::CreateOptions options;
   options.pieces = pieces;
   options.index = RecoveryIndexFor(pieces.front());
   options.recovery_slices = slices;
+  options.known = std::move(known);
   options.confirm_replace = [&agreed](const std::vector<std::string>& existing) {
     for (const std::string& path : existing)
       if (!agreed(path)) return false;

@@ -36,11 +36,13 @@ par2::Progress PlatformProgress(Platform& p);
 // After a cut: STEM.par2 and its recovery files beside piece 0 for the
 // pieces (piece 0 first). A file there is replaced only when agreed(path)
 // says the user agreed to it (the cut asked about these names before its
-// first byte).
+// first byte). known: the pieces' checksums taken as they were written
+// (HashingPlatform::TakePar2Checksums); the pieces without them are read
+// for them.
 par2::CreateResult WriteRecovery(
     Platform& p, const std::vector<std::string>& pieces, uint32_t slices,
     const std::function<bool(const std::string&)>& agreed,
-    const char* caption);
+    const char* caption, std::vector<par2::TakenChecksums> known = {});
 
 // Rebuilds the missing, short or damaged pieces of the set file selects, in
 // place (into output_dir instead, made when missing, when it is not empty).

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "engines/engines.h"
 #include "engines/stream_cut.h"
+#include "integrity/par2_format.h"
 #include "tests/fake_platform.h"
 #include "tests/test_util.h"
 
@@ -251,6 +253,97 @@ TEST(HashingWrapper, AStreamIsDigestedAsItArrivesAndARewrittenPieceIsNot) {
   }
   EXPECT_EQ(ToHex(got[0].digest), ToHex(DigestOf(dir / "base.c01")));
   EXPECT_EQ(ToHex(got[2].digest), ToHex(Digest::Of(data.data(), data.size())));
+}
+
+// ---- PAR2 checksums taken in passing -------------------------------------
+
+// How the POSIX platform below the fake identifies a written file.
+bool StampOfFile(FileHandle f, par2::FileStamp* stamp) {
+  struct stat st;
+  if (!PosixPlatform::StatOf(f, &st) || !S_ISREG(st.st_mode)) return false;
+  *stamp = par2::StampOf(st);
+  return true;
+}
+
+par2::Md5 Md5Of(const std::string& path) {
+  Bytes b = ReadFile(path);
+  return par2::Md5Hasher::Of(b.data(), b.size());
+}
+
+TEST(HashedCut, Par2ChecksumsOfEachPieceWrittenWholeAndInOrder) {
+  test::TempDir dir;
+  WriteFile(dir / "base.bin", Pattern(40000, 3));
+  const std::vector<std::string> pieces = {dir / "base.c00", dir / "base.c01",
+                                           dir / "base.c02"};
+  for (bool digests : {true, false}) {
+    SCOPED_TRACE(digests ? "with SHA-256 digests" : "alone");
+    for (const std::string& piece : pieces) unlink(piece.c_str());
+    EnglishFake fake;
+    HashingPlatform p(fake);
+    if (digests) p.StartDigests();
+    p.StartPar2Checksums(StampOfFile);
+    Failure io = {};
+    ASSERT_EQ(CutFile(p, 16000, (dir / "base.bin").c_str(), "", false, false,
+                      &io),
+              kDone)
+        << io.text;
+    std::vector<HashingPlatform::FileDigest> listed;
+    Failure why = {};
+    ASSERT_TRUE(p.Digests(&listed, &why)) << why.text;
+    EXPECT_EQ(listed.size(), digests ? 4u : 0u);
+    for (const HashingPlatform::FileDigest& d : listed)
+      EXPECT_EQ(ToHex(d.digest), ToHex(DigestOf(d.path))) << d.path;
+    std::vector<par2::TakenChecksums> taken = p.TakePar2Checksums();
+    ASSERT_EQ(taken.size(), pieces.size());
+    for (size_t k = 0; k < pieces.size(); ++k) {
+      struct stat st;
+      ASSERT_EQ(stat(pieces[k].c_str(), &st), 0);
+      EXPECT_TRUE(taken[k].file == par2::StampOf(st)) << pieces[k];
+      EXPECT_EQ(taken[k].sums->Length(), static_cast<uint64_t>(st.st_size));
+      EXPECT_EQ(taken[k].sums->WholeMd5(), Md5Of(pieces[k])) << pieces[k];
+    }
+    EXPECT_TRUE(p.TakePar2Checksums().empty()) << "handed over once";
+  }
+}
+
+TEST(HashedCut, AFileWrittenOutOfOrderOrUnstampedHasNoPar2Checksums) {
+  test::TempDir dir;
+  const Bytes b = Pattern(5000, 1);
+  // As a cut of standard input rewrites piece 0's header at the end.
+  {
+    EnglishFake fake;
+    HashingPlatform p(fake);
+    p.StartPar2Checksums(StampOfFile);
+    Failure why = {};
+    const std::string path = dir / "piece.c00";
+    FileHandle f = p.OpenWrite(path.c_str(), nullptr, false, &why);
+    ASSERT_NE(f, nullptr) << why.text;
+    ASSERT_TRUE(p.Write(f, b.data(), 5000, &why)) << why.text;
+    ASSERT_TRUE(p.Seek(f, 0, &why)) << why.text;
+    ASSERT_TRUE(p.Write(f, b.data() + 10, 100, &why)) << why.text;
+    bool taken = false;
+    ASSERT_TRUE(p.Commit(f, false, &taken, &why)) << why.text;
+    p.Close(f);
+    EXPECT_TRUE(Exists(path));
+    EXPECT_TRUE(p.TakePar2Checksums().empty());
+  }
+  // A file the platform cannot identify: its checksums could not be
+  // matched with it later.
+  {
+    EnglishFake fake;
+    HashingPlatform p(fake);
+    p.StartPar2Checksums([](FileHandle, par2::FileStamp*) { return false; });
+    Failure why = {};
+    const std::string path = dir / "piece.c01";
+    FileHandle f = p.OpenWrite(path.c_str(), nullptr, false, &why);
+    ASSERT_NE(f, nullptr) << why.text;
+    ASSERT_TRUE(p.Write(f, b.data(), 5000, &why)) << why.text;
+    bool taken = false;
+    ASSERT_TRUE(p.Commit(f, false, &taken, &why)) << why.text;
+    p.Close(f);
+    EXPECT_TRUE(Exists(path));
+    EXPECT_TRUE(p.TakePar2Checksums().empty());
+  }
 }
 
 }  // namespace

@@ -187,6 +187,14 @@ const char* PosixPlatform::PathOf(FileHandle f) {
 
 int PosixPlatform::DescriptorOf(FileHandle f) { return Tag(f)->fd; }
 
+bool PosixPlatform::StatOf(FileHandle f, struct stat* st) {
+  if (!f) {
+    errno = EBADF;
+    return false;
+  }
+  return Sys().fstat(Tag(f)->fd, st) == 0;
+}
+
 FileHandle PosixPlatform::OpenRead(const char* path, Failure* why) {
   // What is not a regular file is refused before it is opened (opening a
   // FIFO waits for a writer; a device may act on being opened), and again

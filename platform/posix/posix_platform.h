@@ -7,6 +7,8 @@
 // complete. What is closed uncommitted stays under "<name>.part".
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -44,6 +46,9 @@ class PosixPlatform : public Platform {
   uint8_t* ChunkBuffer() override;
   void Close(FileHandle f) override;
   const char* PathOf(FileHandle f) override;
+  // fstat of an open handle of this platform; false (errno set) when it
+  // fails.
+  static bool StatOf(FileHandle f, struct stat* st);
   // A duplicate of descriptor 0, named "standard input" in messages.
   FileHandle OpenStandardInput(Failure* why) override;
   // read(), again after a signal; once the ending signals are caught
