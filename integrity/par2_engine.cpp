@@ -64,7 +64,8 @@ size_t EngineChunk(const EngineJob& job, unsigned* threads) {
                                                static_cast<unsigned>(std::max<size_t>(1, job.sources.size()))));
   uint64_t len = 0;
   for (;; --t) {
-    len = budget / (uint64_t(t) * (job.outputs + 1));
+    // Each worker's outputs and source, and the sum of the last pass.
+    len = budget / (uint64_t(t) * (job.outputs + 1) + job.outputs);
     len -= len % kAlign;
     if (len >= (64u << 10) || t == 1) break;
   }
@@ -92,6 +93,12 @@ bool RunEngine(const EngineJob& job, std::string* error) {
       share[t].push_back(i);
       load[t] += job.sources[i].available + 1;
     }
+  }
+  // The outputs of the pass before, summed, on their way to the sink.
+  Buffer result = Allocate(outs * chunk);
+  if (!result) {
+    *error = "out of memory for the recovery buffers";
+    return false;
   }
   std::vector<Buffer> acc(nthreads), in(nthreads);
   for (unsigned t = 0; t < nthreads; ++t) {
@@ -121,6 +128,16 @@ bool RunEngine(const EngineJob& job, std::string* error) {
     if (first_error.empty()) first_error = std::move(why);
     stop = true;
   };
+
+  // Hands the summed outputs of [off, off + len) to the sink.
+  auto deliver = [&](uint64_t off, size_t len) {
+    for (size_t o = 0; o < outs; ++o)
+      if (!job.sink(o, off, result.get() + o * chunk, len, error)) return false;
+    return true;
+  };
+  bool pending = false;  // result holds a pass not yet delivered
+  uint64_t pending_off = 0;
+  size_t pending_len = 0;
 
   for (uint64_t off = 0; off < job.slice_size; off += chunk) {
     if (job.cancelled && job.cancelled()) {
@@ -164,6 +181,9 @@ bool RunEngine(const EngineJob& job, std::string* error) {
     };
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < nthreads; ++t) workers.emplace_back(work, t);
+    // The pass before goes out while this one runs.
+    const bool delivered = !pending || deliver(pending_off, pending_len);
+    if (!delivered) stop = true;
     {
       std::unique_lock<std::mutex> lock(mu);
       while (running) {
@@ -175,16 +195,21 @@ bool RunEngine(const EngineJob& job, std::string* error) {
       }
     }
     for (auto& w : workers) w.join();
+    if (!delivered) return false;  // *error: the sink's
     if (stop) {
       *error = first_error;
       return false;
     }
     for (unsigned t = 1; t < nthreads; ++t)
       AddInto(acc[0].get(), acc[t].get(), outs * chunk);
-    for (size_t o = 0; o < outs; ++o) {
-      if (!job.sink(o, off, acc[0].get() + o * chunk, len, error)) return false;
-    }
+    // The sum becomes the result; the buffer delivered last is the first
+    // worker's for the next pass (whose first source overwrites it).
+    std::swap(acc[0], result);
+    pending = true;
+    pending_off = off;
+    pending_len = len;
   }
+  if (pending && !deliver(pending_off, pending_len)) return false;
   if (job.tick) job.tick(done);
   return true;
 }

@@ -4,7 +4,8 @@
 // whatever the slice size: per pass, each worker thread reads its share of
 // the sources' chunks and accumulates them into outputs of its own; the
 // calling thread then adds the workers' outputs together and hands each
-// output's chunk to the sink, in order.
+// output's chunk to the sink, in order, while the workers go on with the
+// next pass.
 #pragma once
 
 #include <stddef.h>
