@@ -22,13 +22,17 @@ cmake --build "$build" -j"$(nproc)"
 echo "==> build the unit tests with sanitizers ($build-asan)"
 cmake -S "$root" -B "$build-asan" -DBUILD_TESTING=ON -DPVX_SANITIZE=ON \
   -DPVX_BUILD_WINDOWS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build-asan" -j"$(nproc)" --target pvx_unit_tests parvex
+cmake --build "$build-asan" -j"$(nproc)" --target pvx_unit_tests \
+  pvx_sums_tests pvx_par2_tests parvex
 
 status=0
 echo "==> test"
 ctest --test-dir "$build" --output-on-failure || status=1
 echo "==> unit tests with sanitizers"
-"$build-asan/tests/pvx_unit_tests" --gtest_brief=1 || status=1
+# The checksum and PAR2 tests run the hasher's and the PAR2 engine's threads.
+for t in pvx_unit_tests pvx_sums_tests pvx_par2_tests; do
+  "$build-asan/tests/$t" --gtest_brief=1 || status=1
+done
 echo "==> parvex's command-line tests with sanitizers (not the 4 GiB source)"
 ctest --test-dir "$build-asan" -L cli -E large --output-on-failure || status=1
 exit $status
