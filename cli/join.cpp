@@ -8,6 +8,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "cli/commands.h"
+#include "engines/engine_util.h"
 #include "integrity/join_plan.h"
 #include "integrity/recovery.h"
 
@@ -37,8 +38,11 @@ int JoinRebuilt(Parvex& x, const Options& o, const SetLocation& set,
   // "": the current folder.
   const std::string folder =
       RebuildFolder(o.output, WithSeparator(o.destination), set.folder);
+  // Every missing level (as the join itself makes them); the last one is
+  // made again here when that failed, for the cause.
   if (o.output.empty() && !o.destination.empty() &&
-      !p.Exists(folder.c_str()) && !p.MakeFolder(folder.c_str())) {
+      !CreateFolderChain(p, folder.c_str()) && !p.Exists(folder.c_str()) &&
+      !p.MakeFolder(folder.c_str())) {
     std::string text = folder + ": " + strerror(errno);
     p.Notify(text.c_str());
     return kExitFailed;

@@ -116,8 +116,10 @@ RepairRun RepairPieces(Platform& p, const std::string& file,
   RepairRun run;
   run.index = FindRecoveryIndex(p, file);
   if (run.index.empty()) return run;
-  if (!output_dir.empty() && !p.Exists(output_dir.c_str()) &&
-      !p.MakeFolder(output_dir.c_str())) {
+  // Every missing level; the last one is made again when that failed, for
+  // the cause.
+  if (!output_dir.empty() && !CreateFolderChain(p, output_dir.c_str()) &&
+      !p.Exists(output_dir.c_str()) && !p.MakeFolder(output_dir.c_str())) {
     run.outcome = RepairRun::kNoFolder;
     run.why = output_dir + ": " + strerror(errno);
     return run;

@@ -80,11 +80,12 @@ TEST_F(Recovery, ItIsWrittenOverAFileOnlyWhereTheUserAgreed) {
 }
 
 TEST_F(Recovery, ARepairRebuildsInPlaceOrIntoAnotherFolder) {
+  // The other folder is made, with every level it lacks.
   ASSERT_EQ(unlink(pieces[1].c_str()), 0);
-  RepairRun elsewhere = RepairPieces(p, pieces[0], dir / "out", "Repair");
+  RepairRun elsewhere = RepairPieces(p, pieces[0], dir / "out/deeper", "Repair");
   ASSERT_EQ(elsewhere.outcome, RepairRun::kRan);
   ASSERT_TRUE(elsewhere.result.ok) << elsewhere.result.error;
-  EXPECT_EQ(ReadFile(dir / "out/base.c01"), original[1]);
+  EXPECT_EQ(ReadFile(dir / "out/deeper/base.c01"), original[1]);
   EXPECT_FALSE(Exists(pieces[1])) << "the set is left as it is";
 
   RepairRun here = RepairPieces(p, pieces[0], "", "Repair");

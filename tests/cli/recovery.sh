@@ -206,6 +206,11 @@ ls -A joined >after.txt
 [ "$(cat after.txt)" = data.bin ] || fail "the join left behind: $(cat after.txt)"
 ls -ld --time-style=full-iso joinset joinset/* >after.txt
 expect_same before.txt after.txt
+# Into a folder two levels deep that is not there yet: made whole, as a
+# join of a complete set makes it.
+run join -d made/deeper joinset/data.c00
+expect_rc 0
+expect_same data.bin made/deeper/data.bin
 # Piece 0 lost too, and the result to a named file.
 rm joinset/data.c00
 run join -o joined/again.bin joinset/data.c02
