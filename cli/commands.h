@@ -66,7 +66,7 @@ int Flushed(CliPlatform& t, int status);
 // folder with a '/' at its end (none added to an empty one).
 std::string WithSeparator(std::string folder);
 
-// Why a join of s cannot write its output at out_path ("-": standard
+// Why a join of s cannot write its output at out_path ("": standard
 // output), or empty: it would be one of the files the join reads (list
 // among them when not empty), something other than a regular file or a
 // link stands there, or the name with ".part" is too long.

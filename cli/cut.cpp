@@ -112,7 +112,6 @@ uint32_t RecoverySlices(CliPlatform& p, const Options& o, uint32_t piece_size,
     *status = UsageError(
         p,
         // xgettext:no-c-format
-        // xgettext:no-c-format
         Tr(lang, "--recovery N% needs the number of pieces, which standard input "
             "does not tell up front (give a number: --recovery N)"),
         "cut");
@@ -201,20 +200,18 @@ int RunCut(Parvex& x, const Options& o) {
     if (recovery_slices == 0) return status;
   }
 
+  if (!from_stdin && !FitsInOneSet(p, o.file, piece_size, head))
+    return kExitFailed;
+
   CatchEndingSignals();
   // The list and the recovery files are among the set's names: the engines
   // decide them (and ask about them) with the pieces', before anything is
-  // written. The list's digests are taken in the same pass as the copy.
+  // written. The list's digests are taken in the same pass as the copy,
+  // and so are the pieces' PAR2 checksums (started first: they want the
+  // hasher's larger pool); the recovery step then reads the pieces only
+  // for the recovery slices.
   std::string companions;
-  if (!o.no_checksum) {
-    companions = kListSuffix;
-    companions.push_back('\0');
-    x.platform.StartDigests();
-  }
   if (recovery_slices != 0) {
-    companions += RecoverySuffixes(recovery_slices);
-    // The pieces' PAR2 checksums are taken as they are written; the
-    // recovery step then reads them only for the recovery slices.
     x.platform.StartPar2Checksums([](FileHandle f, par2::FileStamp* stamp) {
       struct stat st;
       if (!PosixPlatform::StatOf(f, &st) || !S_ISREG(st.st_mode)) return false;
@@ -222,6 +219,12 @@ int RunCut(Parvex& x, const Options& o) {
       return true;
     });
   }
+  if (!o.no_checksum) {
+    companions = kListSuffix;
+    companions.push_back('\0');
+    x.platform.StartDigests();
+  }
+  if (recovery_slices != 0) companions += RecoverySuffixes(recovery_slices);
   if (!companions.empty()) {
     companions.pop_back();  // SetCompanions closes the list itself
     p.SetCompanions(companions);
@@ -241,7 +244,6 @@ int RunCut(Parvex& x, const Options& o) {
       p.Notify(text.c_str());
     }
   } else {
-    if (!FitsInOneSet(p, o.file, piece_size, head)) return kExitFailed;
     result = CutFile(x.platform, piece_size, o.file.c_str(),
                      WithSeparator(o.destination).c_str(), o.self_join,
                      o.pause, &io, o.name.empty() ? nullptr : o.name.c_str());

@@ -57,8 +57,6 @@ void HashingPlatform::StartPar2Checksums(StampOf stamp_of,
   par2_ = true;
   par2_slice_ = slice_size;
   stamp_of_ = std::move(stamp_of);
-  // No file is open yet: the hasher may start again with more buffers.
-  if (hasher_ && open_.empty() && closed_.empty()) hasher_.reset();
   StartHasher();
 }
 

@@ -35,9 +35,9 @@ class HashingPlatform final : public Platform {
   using StampOf = std::function<bool(FileHandle f, par2::FileStamp* stamp)>;
   // Takes the PAR2 checksums of every file written from now on, in slices
   // of slice_size bytes (0: one slice per file), off the copying thread.
-  // Called before the first file is opened, it gives the hasher room for
-  // more than a piece in flight, so that the MD5s of two pieces (each a
-  // chain of one block after the other) run side by side.
+  // Called before StartDigests, it gives the hasher room for more than a
+  // piece in flight, so that the MD5s of two pieces (each a chain of one
+  // block after the other) run side by side.
   void StartPar2Checksums(StampOf stamp_of, uint64_t slice_size = 0);
   // Those of the files written whole and in order since, each with the
   // file it was taken of. Waits for the hasher. A file whose checksums

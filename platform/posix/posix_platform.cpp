@@ -83,6 +83,11 @@ void Describe(Failure* why, const char* path, int err) {
 
 bool Usable(mode_t mode) { return S_ISREG(mode) || S_ISLNK(mode); }
 
+// Whether two stats describe the same file.
+bool SameEntry(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 // Gives back what Reserve set aside past the end of the file. A file
 // written to its reserved length is left alone: ext4 takes any truncate of
 // a file as a rewrite of it and starts writing it all back at close, which
@@ -184,8 +189,6 @@ void PosixPlatform::DescribeKind(Failure* why, const char* path, unsigned mode,
 const char* PosixPlatform::PathOf(FileHandle f) {
   return f ? Tag(f)->path.c_str() : "";
 }
-
-int PosixPlatform::DescriptorOf(FileHandle f) { return Tag(f)->fd; }
 
 bool PosixPlatform::StatOf(FileHandle f, struct stat* st) {
   if (!f) {
@@ -338,7 +341,7 @@ bool PosixPlatform::Commit(FileHandle f, bool replace, bool* taken,
 }
 
 std::vector<std::string> PosixPlatform::TakeCommitted() {
-  return std::move(committed_);
+  return std::exchange(committed_, {});
 }
 
 bool PosixPlatform::RenamePart(FileHandle f, bool replace, bool* taken,
@@ -452,7 +455,7 @@ bool PosixPlatform::SameFile(FileHandle a, FileHandle b) {
   struct stat sa, sb;
   if (Sys().fstat(Tag(a)->fd, &sa) != 0 || Sys().fstat(Tag(b)->fd, &sb) != 0)
     return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  return SameEntry(sa, sb);
 }
 
 bool PosixPlatform::IsFileAt(FileHandle f, const char* path) {
@@ -463,7 +466,7 @@ bool PosixPlatform::IsFileAt(FileHandle f, const char* path) {
   if (!f) return false;
   struct stat sf, sp;
   if (Sys().fstat(Tag(f)->fd, &sf) != 0 || Sys().lstat(path, &sp) != 0) return false;
-  return sf.st_dev == sp.st_dev && sf.st_ino == sp.st_ino;
+  return SameEntry(sf, sp);
 }
 
 uint8_t* PosixPlatform::ChunkBuffer() { return BufferFor(nullptr); }
@@ -517,17 +520,9 @@ bool PosixPlatform::ReadStream(FileHandle f, void* buf, uint32_t n,
                                uint32_t* got, Failure* why) {
   if (!EndingSignalsCaught()) return PosixPlatform::Read(f, buf, n, got, why);
   if (ReadUnlessInterrupted(Tag(f)->fd, buf, n, got)) return true;
-  Format(why->text, sizeof why->text, "%s: %s", PathOf(f), strerror(errno));
+  Describe(why, PathOf(f), errno);
   return false;
 }
-
-namespace {
-
-bool SameEntry(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-}  // namespace
 
 PosixPlatform::OutputBlock PosixPlatform::CheckOutput(
     const std::string& path, const std::vector<std::string>& inputs) {

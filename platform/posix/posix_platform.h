@@ -146,10 +146,6 @@ class PosixPlatform : public Platform {
   static void DescribeKind(Failure* why, const char* path, unsigned mode,
                            Lang lang);
 
- protected:
-  // The descriptor a handle of this platform is open on.
-  static int DescriptorOf(FileHandle f);
-
  private:
   // Commit's rename of "<name>.part" onto its name.
   bool RenamePart(FileHandle f, bool replace, bool* taken, Failure* why);
