@@ -26,6 +26,9 @@ SetVerification VerifyAgainstList(
   const uint64_t head = uint64_t{s.image} + s.header.header_size;
   uint64_t done = 0;
   out.data_whole = s.Joinable();
+  // Whether the joined bytes' digest took every piece's data: not when a
+  // piece could not be read.
+  bool joined_read = out.data_whole;
   Failure why;
   for (size_t k = 0; k < s.pieces.size(); ++k) {
     const SurveyPiece& piece = s.pieces[k];
@@ -56,6 +59,7 @@ SetVerification VerifyAgainstList(
     if (!f) {
       line(piece.name, VerifyLine::kUnreadable, why.text);
       ++out.bad;
+      joined_read = false;
       continue;
     }
     const Hasher::Stream own = hasher.NewStream();
@@ -93,6 +97,7 @@ SetVerification VerifyAgainstList(
     if (!ok) {
       line(piece.name, VerifyLine::kUnreadable, why.text);
       ++out.bad;
+      joined_read = false;
     } else if (entry == nullptr) {
       line(piece.name, VerifyLine::kNotListed);
     } else if (entry->digest != d) {
@@ -104,7 +109,7 @@ SetVerification VerifyAgainstList(
   }
   for (const SurveyPiece& piece : s.beyond) line(piece.name, VerifyLine::kBeside);
   Sha256 joined = hasher.Finish(data);
-  if (have_list && out.data_whole) {
+  if (have_list && joined_read) {
     if (const ListEntry* e = list.entries.Find(s.output)) {
       out.source_checked = true;
       const bool same = e->digest == joined;

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,10 +46,12 @@ class ListVerify : public ::testing::Test {
     p.log.clear();
     p.checks = 0;
   }
-  SetVerification Verify() {
+  // after_survey: what changes between the survey and the reading.
+  SetVerification Verify(const std::function<void()>& after_survey = {}) {
     SetSurvey s;
     Failure why = {};
     EXPECT_TRUE(SurveySet(p, (dir / "base.c00").c_str(), &s, &why)) << why.text;
+    if (after_survey) after_survey();
     const SetList list = FindSetList(p, s, "");
     EXPECT_EQ(list.problem, "");
     seen.clear();
@@ -105,6 +109,21 @@ TEST_F(ListVerify, AMissingPieceIsNamedAndTheJoinedBytesAreNotJudged) {
   EXPECT_EQ(v.bad, 1);
   EXPECT_FALSE(v.data_whole);
   EXPECT_FALSE(v.source_checked);
+}
+
+TEST_F(ListVerify, APieceThatCannotBeReadIsNamedAndTheJoinedBytesAreNotJudged) {
+  // Sound when surveyed, then a FIFO in its place: it is refused unread,
+  // and the joined bytes lack its part, so their line cannot be judged.
+  const SetVerification v = Verify([this] {
+    ASSERT_EQ(unlink((dir / "base.c01").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir / "base.c01").c_str(), 0600), 0);
+  });
+  EXPECT_EQ(Lines(v), (L{{"base.c00", VerifyLine::kOk},
+                         {"base.c01", VerifyLine::kUnreadable},
+                         {"base.c02", VerifyLine::kOk}}));
+  EXPECT_EQ(v.bad, 1);
+  EXPECT_FALSE(v.source_checked);
+  EXPECT_FALSE(v.Passed());
 }
 
 TEST_F(ListVerify, WithoutAListOnlyTheLengthsAreChecked) {
