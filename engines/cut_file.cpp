@@ -91,8 +91,9 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
   // Every name of the set is decided before anything is made. With a
   // pause per disk only the first disk is there to look at: its names are
   // decided after it is asked for, each later piece's when its disk is in.
+  AgreedNames agreed;
   if (!pause && !DecideCutNames(p, folder, base, sizeof base, 0, count,
-                                self_join, rename, scope.input))
+                                self_join, rename, scope.input, &agreed))
     return kFailed;
   if (folder[0]) CreateFolderChain(p, folder);
 
@@ -112,7 +113,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
       Format(text, sizeof text, Text(p.Language(), kMsgInsertDisk), k + 1);
       if (!p.AwaitDisk(text)) return kFailed;
       if (k == 0 && !DecideCutNames(p, folder, base, sizeof base, 0, 1,
-                                    self_join, rename, scope.input))
+                                    self_join, rename, scope.input, &agreed))
         return kFailed;
     }
     if (!CutPieceName(name, sizeof name, base, k, self_join) ||
@@ -120,21 +121,22 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
       return kFailed;
     // Taken names were agreed to above, except those of a later disk, whose
     // question comes now (the stem stays: the set keeps one name). One that
-    // appeared since is the platform's to ask about when the piece takes
-    // its name.
-    const bool replace = p.Exists(path);
-    if (replace && pause && k > 0 && !p.IsFileAt(scope.input, path) &&
-        !AskReplace(p, path, kMsgOverwrite, name))
-      return kFailed;
+    // appeared since is asked about when the piece takes its name: only an
+    // agreed one is replaced unasked.
+    const bool taken = p.Exists(path);
+    if (taken && pause && k > 0 && !p.IsFileAt(scope.input, path)) {
+      if (!AskReplace(p, path, kMsgOverwrite, name)) return kFailed;
+      agreed.Mark(k);
+    }
 
     // Without deny-write sharing the source could be named as a piece; it
     // must never be emptied. Decided before the piece is opened, and again
     // on the open file in case the name changed meanwhile.
-    if (replace && p.IsFileAt(scope.input, path)) {
+    if (taken && p.IsFileAt(scope.input, path)) {
       Tell(p, kMsgIsInput, path);
       return kFailed;
     }
-    scope.piece = p.OpenWrite(path, scope.input, replace, &why);
+    scope.piece = p.OpenWrite(path, scope.input, agreed.Has(k), &why);
     if (!scope.piece) {
       p.Notify(why.text);
       return kFailed;

@@ -69,7 +69,7 @@ bool SetName(Platform& p, const char* folder, const char* base, int first,
 
 bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
                     int first, int count, bool self_join, bool rename,
-                    FileHandle source) {
+                    FileHandle source, AgreedNames* agreed) {
   char name[kNameCap];
   char path[kPathCap];
   bool too_long = false;
@@ -104,6 +104,7 @@ bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
       return false;
     }
     if (!AskReplace(p, path, kMsgOverwrite, name)) return false;
+    if (first + i < count) agreed->Mark(first + i);
   }
   if (too_long) {
     Tell(p, kMsgPathTooLong, base);

@@ -9,6 +9,22 @@
 
 namespace pvx {
 
+// The pieces of a set whose taken names the user agreed to replace: a piece
+// is written over what stands at its name only then. A name taken after
+// the question is asked about when the piece takes it.
+class AgreedNames {
+ public:
+  void Mark(int k) {
+    if (k >= 0 && k < kMaxSetPieces) bits_[k / 8] |= uint8_t(1u << (k % 8));
+  }
+  bool Has(int k) const {
+    return k >= 0 && k < kMaxSetPieces && ((bits_[k / 8] >> (k % 8)) & 1u);
+  }
+
+ private:
+  uint8_t bits_[(kMaxSetPieces + 7) / 8] = {};
+};
+
 // Decides the names of the set a cut writes before its first byte. base
 // holds the source's base and receives the stem of the pieces: "_s" in
 // front for a self-joining set, then, for a self-joining cut of a program
@@ -16,10 +32,11 @@ namespace pvx {
 // name of the set is taken. Otherwise every taken name is asked about
 // (replace it?). The names are pieces first .. count - 1 in folder and the
 // platform's companions; a name at which source stands is refused whatever
-// the answers. False: refused or cancelled, and told.
+// the answers. The pieces whose taken names the user agreed to replace are
+// marked in *agreed. False: refused or cancelled, and told.
 bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
                     int first, int count, bool self_join, bool rename,
-                    FileHandle source);
+                    FileHandle source, AgreedNames* agreed);
 
 // "<base>.exe" for piece 0 of a self-joining set, "<base>.cNN" otherwise.
 bool CutPieceName(char* out, size_t cap, const char* base, int k,
@@ -33,10 +50,6 @@ bool CutPieceName(char* out, size_t cap, const char* base, int k,
 // long the name may be.
 bool HeaderForSource(Platform& p, const char* name, uint64_t size,
                      uint8_t out[kHeaderSize]);
-
-// "<base>.exe" for piece 0 of a self-joining set, "<base>.cNN" otherwise.
-bool CutPieceName(char* out, size_t cap, const char* base, int k,
-                  bool self_join);
 
 // The self-joining program a cut puts in front of piece 0's header: the
 // platform's image and its length as measured. False after telling the

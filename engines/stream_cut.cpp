@@ -47,6 +47,7 @@ class StreamCut {
   int committed_first_ = -1;  // committed pieces: first .. last
   int committed_last_ = -1;
   std::string current_;       // the name of the piece being written
+  AgreedNames agreed_;        // the taken names the user agreed to replace
   FileHandle input_ = nullptr;  // standard input
 };
 
@@ -74,10 +75,9 @@ bool StreamCut::OpenPiece(int k) {
   const std::string path = folder_ + name;
   current_ = name;
   // Taken names were agreed to before the first piece; one that appeared
-  // since is asked about when the piece takes its name.
-  const bool replace = p_.Exists(path.c_str());
+  // since is asked about when the piece takes its name (CommitNamed).
   // Pieces of a file on standard input take its permission bits.
-  FileHandle f = p_.OpenWrite(path.c_str(), input_, replace, io_);
+  FileHandle f = p_.OpenWrite(path.c_str(), input_, agreed_.Has(k), io_);
   if (!f) return false;
   (k == 0 ? scope_.output : scope_.piece) = f;
   return p_.Truncate(f, io_);
@@ -137,7 +137,7 @@ int StreamCut::Run(const std::string& name, uint32_t piece_size,
   if (!DecideCutNames(p_, folder_.c_str(), base, sizeof base, 0, limit,
                       self_join,
                       self_join && StrCompareNoCase(parts.ext, ".exe") == 0,
-                      input_))
+                      input_, &agreed_))
     return kFailed;
   base_ = base;
   if (!folder_.empty()) CreateFolderChain(p_, folder_.c_str());

@@ -143,6 +143,48 @@ TEST_F(StreamCutTest, ATakenNameIsAskedAboutBeforeAnyPieceIsWritten) {
   ExpectSamePieces();
 }
 
+// A platform at which a file appears at `appear` as the first piece is
+// opened: after the names were decided, while the cut runs.
+class LateArrival : public FakePlatform {
+ public:
+  std::string appear;
+  FileHandle OpenWrite(const char* path, FileHandle like, bool replace,
+                       Failure* why) override {
+    if (!appear.empty()) {
+      WriteFile(appear, {'n', 'e', 'w'});
+      appear.clear();
+    }
+    return FakePlatform::OpenWrite(path, like, replace, why);
+  }
+};
+
+TEST_F(StreamCutTest, ANameTakenAfterTheQuestionIsAskedAboutNotReplaced) {
+  // Both cuts: the piece's name was free when the names were decided, so
+  // nobody agreed to replace what stands there now.
+  for (bool stream : {true, false}) {
+    SCOPED_TRACE(stream ? "standard input" : "file");
+    const std::string folder = dir / (stream ? "stream/" : "file/");
+    LateArrival late;
+    late.lang = Lang::kEnglish;
+    late.appear = folder + "base.c02";
+    late.answers = {false};
+    Failure why = {};
+    const Bytes data = Pattern(10000, 15);
+    int result;
+    if (stream) {
+      StandardInputFrom input(Pipe(data));
+      result = CutStream(late, "base.bin", 4000, folder, false, &why).result;
+    } else {
+      WriteFile(folder + "base.bin", data);
+      result = CutFile(late, 4000, (folder + "base.bin").c_str(), "", false,
+                       false, &why);
+    }
+    EXPECT_EQ(result, kIoFailure) << "the taken name, told";
+    EXPECT_EQ(late.replace_paths, std::vector<std::string>{folder + "base.c02"});
+    EXPECT_EQ(ReadFile(folder + "base.c02"), (Bytes{'n', 'e', 'w'}));
+  }
+}
+
 // ---- names ----------------------------------------------------------------
 
 TEST_F(StreamCutTest, ANameTheLargeHeaderCannotCarryIsRefusedBeforeReading) {
