@@ -51,12 +51,10 @@ BEFORE_PARVEX=${BEFORE_PARVEX:-}
 TOOL=$(realpath "$TOOL")
 PARVEX=$(realpath "$PARVEX")
 if [ -n "$BEFORE_TOOL$BEFORE_PARVEX" ]; then
-  BEFORE_TOOL=$(realpath "$BEFORE_TOOL")
-  BEFORE_PARVEX=$(realpath "$BEFORE_PARVEX")
-fi
-if [ -n "$BEFORE_TOOL$BEFORE_PARVEX" ]; then
   [ -x "$BEFORE_TOOL" ] && [ -x "$BEFORE_PARVEX" ] ||
     { echo "BEFORE_TOOL and BEFORE_PARVEX name the other build's two" >&2; exit 1; }
+  BEFORE_TOOL=$(realpath "$BEFORE_TOOL")
+  BEFORE_PARVEX=$(realpath "$BEFORE_PARVEX")
   builds="ours before ref"
 else
   builds="ours ref"
