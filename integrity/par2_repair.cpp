@@ -105,18 +105,24 @@ const char* PieceStateName(PieceState s) {
 
 // ---- loading ---------------------------------------------------------------
 
+std::vector<std::string> SetFilesBeside(const std::string& par2_path) {
+  const std::string folder = DirName(par2_path);
+  const std::string stem = SetStem(BaseName(par2_path));
+  std::vector<std::string> found;
+  for (const std::string& n : FolderNames(folder)) {
+    if (n == BaseName(par2_path) || !EndsWithNoCase(n, ".par2")) continue;
+    if (SetStem(n) == stem) found.push_back(JoinPath(folder, n));
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
 bool LoadRecoverySet(const std::string& par2_path, RecoverySet* set,
                      std::string* error, const Progress& progress) {
   *set = RecoverySet();
   set->folder = DirName(par2_path);
-  const std::string stem = SetStem(BaseName(par2_path));
   std::vector<std::string> paths{par2_path};
-  std::vector<std::string> more;
-  for (const std::string& n : FolderNames(set->folder)) {
-    if (n == BaseName(par2_path) || !EndsWithNoCase(n, ".par2")) continue;
-    if (SetStem(n) == stem) more.push_back(JoinPath(set->folder, n));
-  }
-  std::sort(more.begin(), more.end());
+  const std::vector<std::string> more = SetFilesBeside(par2_path);
   paths.insert(paths.end(), more.begin(), more.end());
 
   std::vector<FileContents> contents;

@@ -43,8 +43,13 @@ struct RecoverySet {
   std::vector<std::string> notes;  // damage found in them, files left out
 };
 
+// The other PAR2 files of the set that `par2_path` (which need not exist)
+// belongs to: STEM.par2 and STEM.volA+B.par2 beside it (".par2" and ".vol"
+// in any case), by name.
+std::vector<std::string> SetFilesBeside(const std::string& par2_path);
+
 // The PAR2 files of the set that `par2_path` belongs to: it and every
-// STEM.par2 / STEM.*.par2 beside it. False with *error when it cannot be
+// SetFilesBeside it. False with *error when it cannot be
 // read or holds no usable description of a set.
 bool LoadRecoverySet(const std::string& par2_path, RecoverySet* set,
                      std::string* error, const Progress& progress = {});

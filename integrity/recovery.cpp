@@ -59,21 +59,8 @@ std::string FindRecoveryIndex(Platform& p, const std::string& file) {
   if (IsRegular(index)) return index;
   // The index may be lost with the pieces: any recovery file of the set
   // holds a copy of its packets.
-  size_t slash = index.rfind('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string(".") : index.substr(0, slash);
-  std::string prefix = slash == std::string::npos ? index : index.substr(slash + 1);
-  prefix.resize(prefix.size() - strlen(".par2"));
-  prefix += ".vol";
-  std::vector<std::string> found;
-  for (const std::string& name : par2::FolderNames(folder))
-    if (name.compare(0, prefix.size(), prefix) == 0 && EndsWith(name, ".par2"))
-      found.push_back(name);
-  std::sort(found.begin(), found.end());
-  for (const std::string& name : found) {
-    std::string path = slash == std::string::npos ? name : folder + "/" + name;
+  for (const std::string& path : par2::SetFilesBeside(index))
     if (IsRegular(path)) return path;
-  }
   return std::string();
 }
 

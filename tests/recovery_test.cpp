@@ -61,8 +61,14 @@ TEST_F(Recovery, AnyNameOfTheSetFindsItsIndexAndALostIndexAVolume) {
   ASSERT_EQ(unlink((dir / "set/base.par2").c_str()), 0);
   EXPECT_EQ(FindRecoveryIndex(p, dir / "set/base.c01"),
             dir / "set/base.vol0+1.par2");
+  // The volumes a repair reads, whatever the case of their extensions.
+  ASSERT_EQ(rename((dir / "set/base.vol0+1.par2").c_str(),
+                   (dir / "set/base.VOL0+1.PAR2").c_str()), 0);
+  EXPECT_EQ(FindRecoveryIndex(p, dir / "set/base.c01"),
+            dir / "set/base.VOL0+1.PAR2");
   for (const std::string& name : List(dir / "set"))
-    if (name.find(".par2") != std::string::npos)
+    if (name.find(".par2") != std::string::npos ||
+        name.find(".PAR2") != std::string::npos)
       ASSERT_EQ(unlink((dir / ("set/" + name)).c_str()), 0);
   EXPECT_EQ(FindRecoveryIndex(p, dir / "set/base.c01"), "");
   EXPECT_EQ(FindRecoveryIndex(p, dir / "set/base.par2"), "");
