@@ -248,15 +248,9 @@ CreateResult CreateRecovery(const CreateOptions& o) {
     job.outputs = nrec;
     job.memory_limit = o.memory_limit;
     job.threads = o.threads;
-    struct SliceState {
-      size_t piece;
-      uint64_t k;
-      Md5Hasher md5;
-      uint32_t crc = 0;
-      uint64_t have = 0;
-    };
-    // One per source; null for the slices of pieces whose checks are known.
-    std::vector<std::unique_ptr<SliceState>> state;
+    // The checks of each source (slice) as it is read; null for the slices
+    // of pieces whose checks are known.
+    std::vector<std::unique_ptr<FileChecksums>> state;
     bool hash_any = false;
     for (size_t i : order) {
       Piece& p = pieces[i];
@@ -288,18 +282,14 @@ CreateResult CreateRecovery(const CreateOptions& o) {
         if (p.known) {
           state.emplace_back();
         } else {
-          state.emplace_back(new SliceState{i, k, Md5Hasher(), 0, 0});
+          state.emplace_back(new FileChecksums);
           hash_any = true;
         }
       }
     }
     if (hash_any)
       job.on_bytes = [&](size_t src, const uint8_t* data, size_t len) {
-        if (!state[src]) return;
-        SliceState& s = *state[src];
-        s.md5.Update(data, len);
-        s.crc = Crc32(s.crc, data, len);
-        s.have += len;
+        if (state[src]) state[src]->Update(data, len);
       };
     // Recovery slice e goes to the volume holding it, after the slices
     // before it there.
@@ -334,12 +324,6 @@ CreateResult CreateRecovery(const CreateOptions& o) {
     if (!RunEngine(job, &why)) return fail(why);
 
     // ---- the packets that describe the set ----
-    for (size_t src = 0; src < state.size(); ++src) {
-      if (!state[src]) continue;
-      SliceState& s = *state[src];
-      Piece& p = pieces[s.piece];
-      if (p.slices == 1) p.md5 = Md5Hasher(s.md5).Final();
-    }
     std::vector<uint8_t> critical = Packet(set_id, kMainType, main_body);
     size_t src = 0;
     for (size_t i : order) {
@@ -351,12 +335,12 @@ CreateResult CreateRecovery(const CreateOptions& o) {
         src += p.slices;
       }
       for (uint64_t k = 0; !p.known && k < p.slices; ++k, ++src) {
-        SliceState& s = *state[src];
-        if (s.have != job.sources[src].available)
+        const FileChecksums& s = *state[src];
+        std::vector<SliceCheck> one;  // the slice, padded with zeros
+        if (s.Length() != job.sources[src].available || !s.Slices(slice, &one))
           return fail(p.in.path + ": read short (it changed while we read it)");
-        const uint64_t pad = slice - s.have;
-        s.md5.UpdateZeros(pad);
-        ifsc.slices.push_back({s.md5.Final(), Crc32Zeros(s.crc, pad)});
+        if (p.slices == 1) p.md5 = s.WholeMd5();
+        ifsc.slices.push_back(one[0]);
       }
       FileDescPacket d{p.id, p.md5, p.md5_16k, p.in.size, p.name};
       auto a = Packet(set_id, kFileDescType, FileDescBody(d));
