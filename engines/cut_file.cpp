@@ -18,12 +18,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
     // The set is named after record_name, in the source's folder unless a
     // destination is given: a plain name, checked as the source's would be.
     PathParts named;
-    if (!IsSafeFileName(record_name)) {
-      char shown[kNameCap];
-      Printable(record_name, shown, sizeof shown);
-      Tell(p, kMsgNameNotStorable, shown);
-      return kFailed;
-    }
+    if (!StorableName(p, record_name)) return kFailed;
     if (!SplitPath(record_name, &named)) {
       Tell(p, kMsgPathTooLong, record_name);
       return kFailed;
@@ -57,19 +52,10 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
   // or piece is made.
   const uint8_t* stub = nullptr;
   uint32_t stub_length = 0;
-  if (self_join && !StubForCut(p, &stub, &stub_length)) return kFailed;
+  if (!HeadForCut(p, self_join, piece_size, &stub, &stub_length))
+    return kFailed;
   const uint64_t head = static_cast<uint64_t>(stub_length) + kHeaderSize;
-  if (piece_size < head) {
-    Tell(p, kMsgPieceSizeTooSmall, piece_size, static_cast<uint32_t>(head));
-    return kFailed;
-  }
-  // A name that no join would create gives a set that can never be joined.
-  if (!IsSafeFileName(parts.name)) {
-    char shown[kNameCap];
-    Printable(parts.name, shown, sizeof shown);
-    Tell(p, kMsgNameNotStorable, shown);
-    return kFailed;
-  }
+  if (!StorableName(p, parts.name)) return kFailed;
   uint8_t header[kHeaderSize];
   if (!HeaderForSource(p, parts.name, size, header)) return kFailed;
 
@@ -83,11 +69,7 @@ int CutFile(Platform& p, uint32_t piece_size, const char* source,
                         : static_cast<int>(planned);
   const bool rename = self_join && StrCompareNoCase(parts.ext, ".exe") == 0;
   char base[kPathCap];
-  if (self_join ? !SelfJoinBase(base, sizeof base, parts.base)
-                : !StrCopy(base, sizeof base, parts.base)) {
-    Tell(p, kMsgPathTooLong, parts.base);
-    return kFailed;
-  }
+  if (!CutStem(p, parts.base, self_join, base, sizeof base)) return kFailed;
   // Every name of the set is decided before anything is made. With a
   // pause per disk only the first disk is there to look at: its names are
   // decided after it is asked for, each later piece's when its disk is in.

@@ -113,15 +113,40 @@ bool DecideCutNames(Platform& p, const char* folder, char* base, size_t cap,
   return true;
 }
 
-bool StubForCut(Platform& p, const uint8_t** stub, uint32_t* length) {
+bool HeadForCut(Platform& p, bool self_join, uint32_t piece_size,
+                const uint8_t** stub, uint32_t* length) {
+  *stub = nullptr;
+  *length = 0;
   uint32_t resource_length = 0;
-  if (!p.StubImage(stub, &resource_length) ||
-      (*length = StubImageSize(*stub, resource_length)) == 0 ||
-      *length > resource_length) {
+  if (self_join &&
+      (!p.StubImage(stub, &resource_length) ||
+       (*length = StubImageSize(*stub, resource_length)) == 0 ||
+       *length > resource_length)) {
     Tell(p, kMsgFailFindResource);
     return false;
   }
+  const uint64_t head = uint64_t{*length} + kHeaderSize;
+  if (piece_size < head) {
+    Tell(p, kMsgPieceSizeTooSmall, piece_size, static_cast<uint32_t>(head));
+    return false;
+  }
   return true;
+}
+
+bool StorableName(Platform& p, const char* name) {
+  if (IsSafeFileName(name)) return true;
+  char shown[kNameCap];
+  Printable(name, shown, sizeof shown);
+  Tell(p, kMsgNameNotStorable, shown);
+  return false;
+}
+
+bool CutStem(Platform& p, const char* base, bool self_join, char* out,
+             size_t cap) {
+  if (self_join ? SelfJoinBase(out, cap, base) : StrCopy(out, cap, base))
+    return true;
+  Tell(p, kMsgPathTooLong, base);
+  return false;
 }
 
 }  // namespace pvx

@@ -51,9 +51,20 @@ bool CutPieceName(char* out, size_t cap, const char* base, int k,
 bool HeaderForSource(Platform& p, const char* name, uint64_t size,
                      uint8_t out[kHeaderSize]);
 
-// The self-joining program a cut puts in front of piece 0's header: the
-// platform's image and its length as measured. False after telling the
-// user when the platform has none or it is damaged.
-bool StubForCut(Platform& p, const uint8_t** stub, uint32_t* length);
+// What heads piece 0 of a cut: for a self-joining one the platform's
+// program (*stub, and *length as measured; none otherwise), then the
+// header. False after telling the user when the platform has no sound
+// program, or when the head does not fit in piece_size.
+bool HeadForCut(Platform& p, bool self_join, uint32_t piece_size,
+                const uint8_t** stub, uint32_t* length);
+
+// A name that no join would create gives a set that can never be joined:
+// false, after telling the user (the name shown safely).
+bool StorableName(Platform& p, const char* name);
+
+// The stem of a cut's names from its source's base: "_s" in front for a
+// self-joining set. False after telling the user when it does not fit.
+bool CutStem(Platform& p, const char* base, bool self_join, char* out,
+             size_t cap);
 
 }  // namespace pvx

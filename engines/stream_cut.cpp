@@ -97,12 +97,7 @@ int StreamCut::Run(const std::string& name, uint32_t piece_size,
   Lang lang = p_.Language();
   self_join_ = self_join;
   // The checks a cut of a file makes on its name, before anything is made.
-  if (name.find('/') != std::string::npos || !IsSafeFileName(name.c_str())) {
-    char shown[kNameCap];
-    Printable(name.c_str(), shown, sizeof shown);
-    Tell(p_, kMsgNameNotStorable, shown);
-    return kFailed;
-  }
+  if (!StorableName(p_, name.c_str())) return kFailed;
   // The size is not known yet: 0 until the input ends. Whatever it turns
   // out to be, the header must carry the name: from 4 GiB on it needs the
   // record, which leaves less room for a name.
@@ -117,20 +112,13 @@ int StreamCut::Run(const std::string& name, uint32_t piece_size,
   }
   const uint8_t* stub = nullptr;
   uint32_t stub_length = 0;
-  if (self_join && !StubForCut(p_, &stub, &stub_length)) return kFailed;
-  const uint64_t head = uint64_t{stub_length} + kHeaderSize;
-  if (piece_size < head) {
-    Tell(p_, kMsgPieceSizeTooSmall, piece_size, static_cast<uint32_t>(head));
+  if (!HeadForCut(p_, self_join, piece_size, &stub, &stub_length))
     return kFailed;
-  }
+  const uint64_t head = uint64_t{stub_length} + kHeaderSize;
   // Every name the set may take is decided before anything is made: how
   // many pieces the stream fills is known only at its end.
   char base[kPathCap];
-  if (self_join ? !SelfJoinBase(base, sizeof base, parts.base)
-                : !StrCopy(base, sizeof base, parts.base)) {
-    Tell(p_, kMsgPathTooLong, parts.base);
-    return kFailed;
-  }
+  if (!CutStem(p_, parts.base, self_join, base, sizeof base)) return kFailed;
   input_ = p_.OpenStandardInput(io_);
   if (!input_) return kIoFailure;
   const int limit = p_.PieceLimit();
